@@ -1,0 +1,19 @@
+// Texts the command line reports: its errors and the usage text.
+#include "cmdline.h"
+
+const char* const kUnterminatedMessage =
+    "Error: Unterminated string constant. Make sure you've matched the \" chars.";
+
+const char* const kTooManyArgsMessage =
+    "Error: Too many arguments. At most 128 are accepted; nothing was done.";
+
+const char* const kUsageText =
+    "Usage:\n\nMorvelan -h hostname -p password -u username -t title [-s file] [-r resolution]"
+    "\n\n"
+    "hostname  - IP or HostName of the remote computer\n"
+    "password  - the text password. Use \"s to enclose a password with spaces\n"
+    "username  - username to connect to the remote computer\n"
+    "resolution - 800x600, 1024x768, 640x480, 1152x864\n"
+    "title - text to be displayed on the window title of the RDC client\n"
+    "file - filename where to only save the configuration file\n"
+    "\nIf you want full screen, please ommit the -r parameter.";

@@ -1,0 +1,112 @@
+// Options: from the argument table into the settings record.
+#include "cmdline.h"
+
+#include "../connfile/connfile.h"
+
+#include <cstdint>
+
+namespace {
+
+enum class Kind { text, resolution, save };
+
+struct Option {
+    const char* name;
+    bool required;
+    Kind kind;
+    std::string CONFIG_DATA::*field;
+};
+
+// Applied in this order: the first missing required option ends the run.
+const Option kOptions[] = {
+    {"-u", true, Kind::text, &CONFIG_DATA::username},
+    {"-p", true, Kind::text, &CONFIG_DATA::password},
+    {"-h", true, Kind::text, &CONFIG_DATA::full_address},
+    {"-t", true, Kind::text, &CONFIG_DATA::window_title},
+    {"-d", false, Kind::text, &CONFIG_DATA::domain},
+    {"-r", false, Kind::resolution, nullptr},
+    {"-s", false, Kind::save, &CONFIG_DATA::destination_file},
+};
+
+bool isSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Width, a lower-case "x", height; only the first "x" counts ("800x600x32" is 800 by 600).
+bool applyResolution(const std::string& value, CONFIG_DATA& data) {
+    const std::size_t xpos = value.find('x');
+    if (xpos == std::string::npos) {
+        return false;
+    }
+    const std::string_view text(value);
+    int width = 0;
+    int height = 0;
+    if (!decimalValue(text.substr(0, xpos), width) ||
+        !decimalValue(text.substr(xpos + 1), height)) {
+        return false;
+    }
+    data.desktop_width = width;
+    data.desktop_height = height;
+    data.screen_mode_id = 1;
+    return true;
+}
+
+bool applyOption(const Option& option, const std::string& value, CONFIG_DATA& data) {
+    switch (option.kind) {
+    case Kind::text:
+        data.*option.field = value;
+        return true;
+    case Kind::resolution:
+        return applyResolution(value, data);
+    case Kind::save:
+        data.*option.field = value;
+        data.saveonly = 1;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool decimalValue(std::string_view text, int& value) {
+    std::size_t i = 0;
+    while (i < text.size() && isSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT32_MIN) : INT32_MAX;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) {
+            return false;
+        }
+    }
+    value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
+    const ArgsResult split = parseArgs(lpCmdLine);
+    CmdLineOutcome outcome{CmdLineResult::ok, split == ArgsResult::unterminated};
+    // A dropped argument could turn a save into a launch, so an overlong line is refused whole.
+    if (split == ArgsResult::too_many) {
+        outcome.result = CmdLineResult::too_many_args;
+        return outcome;
+    }
+    for (const Option& option : kOptions) {
+        if (!option.required && !hasArg(option.name)) {
+            continue;
+        }
+        // An option that stands last has no value; that is as good as a missing one.
+        const std::string* value = getValue(option.name);
+        if (value == nullptr || !applyOption(option, *value, data)) {
+            outcome.result = CmdLineResult::usage;
+            return outcome;
+        }
+    }
+    return outcome;
+}

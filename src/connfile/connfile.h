@@ -1,0 +1,77 @@
+// Connection file: the settings record, the file writer, password protection, temporary placement.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Every setting of one connection, from the defaults through the options to the file.
+struct CONFIG_DATA {
+    int screen_mode_id;
+    int desktop_width;
+    int desktop_height;
+    int session_bpp;
+    std::string winposstr;
+    int auto_connect;
+    std::string full_address;
+    int compression;
+    int keyboardhook;
+    int audiomode;
+    int redirectdrives;
+    int redirectprinters;
+    int redirectcomports;
+    int redirectsmartcards;
+    int displayconnectionbar;
+    std::string username;
+    std::string domain;
+    std::string alternate_shell;
+    std::string shell_working_directory;
+    int connect_to_console;
+    std::string password;
+    int disable_wallpaper;
+    int disable_full_window_drag;
+    int disable_menu_anims;
+    int disable_themes;
+    int bitmapcachepersistenable;
+    int saveonly;
+    std::string window_title;
+    std::string destination_file;
+};
+
+// Sets every field but destination_file, which only "-s" sets.
+void initDefaultData(CONFIG_DATA& data);
+
+// The ANSI file functions of Windows take at most MAX_PATH (260) characters with the terminator.
+constexpr std::size_t kMaxPath = 259;
+
+constexpr int kWriteOk = 0;
+constexpr int kWriteFailed = 2;
+
+// The 25 lines the Remote Desktop client reads, each ended by CR LF.
+std::string formatConfigFile(const CONFIG_DATA& data);
+
+// Writes formatConfigFile(data) to fileName; on any failure no file is left behind.
+int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data);
+
+// Two uppercase hexadecimal digits per byte, no separators.
+std::string hexUpper(const unsigned char* bytes, std::size_t count);
+
+// Overwrites a secret in a way the optimiser may not drop, then empties it.
+void wipe(void* bytes, std::size_t count);
+void wipe(std::string& secret);
+
+// Name of the temporary connection file in dir: prefix, ten letters a..y, ".tmp".
+std::string tempFileName(std::string_view dir, std::string_view prefix, unsigned seed);
+constexpr std::size_t kRandomLetters = 10;
+
+// Whether a name found in the private folder is a connection file of an earlier run.
+bool isTempFile(std::string_view name);
+
+#ifdef _WIN32
+// Protects data.password for the current user and replaces it by the blob in hexadecimal.
+// Returns 0, or the Windows error code when the password could not be protected.
+unsigned long cryptPassword(CONFIG_DATA& data);
+
+// Prepares the private temporary folder and returns the new connection file's path.
+std::string genTempName(std::string_view prefix);
+#endif

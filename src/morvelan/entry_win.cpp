@@ -1,0 +1,17 @@
+// Windows: the console entry, which hands the command-line tail to WinMain.
+#include "morvelan.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+int main() {
+    char* commandLine = GetCommandLineA();
+    if (commandLine == nullptr) {
+        return WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 1);
+    }
+    // The C runtime's own argv splitting differs from the program's rules, so it is not used.
+    const std::string_view tail = commandTail(std::string_view(commandLine, std::strlen(commandLine)));
+    char* lpCmdLine = commandLine + (tail.data() - commandLine);
+    return WinMain(GetModuleHandleA(nullptr), nullptr, lpCmdLine, 1);
+}

@@ -1,0 +1,71 @@
+// Windows: the main flow of one run, from the command-line tail to the started client.
+#include "morvelan.h"
+
+#include "../cmdline/cmdline.h"
+#include "../connfile/connfile.h"
+
+#include <windows.h>
+
+namespace {
+
+int cannotWrite(const std::string& path) {
+    return fail("Error: Cannot write the connection file " + path);
+}
+
+int saveOnly(const CONFIG_DATA& values) {
+    const std::string path = values.destination_file + ".rdp";
+    if (generateConfigFile(path, values) != kWriteOk) {
+        return cannotWrite(path);
+    }
+    return 0;
+}
+
+int launch(const CONFIG_DATA& values) {
+    const std::string cfg_file = genTempName(values.window_title + "_");
+    const std::optional<std::string> mstsc_path = findMstscPath();
+    if (mstsc_path && mstsc_path->size() > kMaxPath) {
+        return fail("Error: The Remote Desktop client's path is too long: " + *mstsc_path);
+    }
+    if (generateConfigFile(cfg_file, values) != kWriteOk) {
+        return cannotWrite(cfg_file);
+    }
+    const unsigned long error = startClient(mstsc_path, cfg_file);
+    if (error != 0) {
+        // Nobody will read the file, and it holds the protected password.
+        DeleteFileA(cfg_file.c_str());
+        return fail("Error: Cannot start the Remote Desktop client " +
+                    mstsc_path.value_or("mstsc.exe") + " (Windows error " +
+                    std::to_string(error) + ").");
+    }
+    return 0;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE hinst, HINSTANCE hinstPrev, LPSTR lpCmdLine, int nCmdShow) {
+    (void)hinst;
+    (void)hinstPrev;
+    (void)nCmdShow;
+    CONFIG_DATA values;
+    initDefaultData(values);
+    const CmdLineOutcome cmd = parseCommandLine(lpCmdLine != nullptr ? lpCmdLine : "", values);
+    // The record holds its own copies; the table's copy of the password goes now.
+    clearArgs();
+    if (cmd.unterminated) {
+        logbuff = kUnterminatedMessage;
+        logmb();
+    }
+    if (cmd.result == CmdLineResult::usage) {
+        return Usage();
+    }
+    if (cmd.result == CmdLineResult::too_many_args) {
+        return fail(kTooManyArgsMessage);
+    }
+    const unsigned long error = cryptPassword(values);
+    if (error != 0) {
+        wipe(values.password);
+        return fail("Error: Cannot protect the password for the current user (Windows error " +
+                    std::to_string(error) + "); nothing was written.");
+    }
+    return values.saveonly != 0 ? saveOnly(values) : launch(values);
+}

@@ -1,0 +1,30 @@
+// Launch control: the command-line tail, the main flow, reporting and the client start.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The command line without the program's name and the blanks after it.
+std::string_view commandTail(std::string_view commandLine);
+
+// The client's command line; the path is quoted, since titles and TEMP may hold blanks.
+std::string clientCommandLine(std::string_view cfgFile);
+
+#ifdef _WIN32
+// The message being reported; logmb shows it on standard output and in a message box.
+extern std::string logbuff;
+void logmb();
+
+// Reports message through logbuff and logmb and gives the exit status of a failed run.
+int fail(std::string_view message);
+
+// Reports the usage text and gives the exit status the run ends with.
+int Usage();
+
+// The client's full path under the Windows directory, or nothing when Windows cannot say.
+std::optional<std::string> findMstscPath();
+
+// Starts the client on cfgFile without waiting for it; 0, or the Windows error code.
+unsigned long startClient(const std::optional<std::string>& mstscPath, const std::string& cfgFile);
+#endif

@@ -1,0 +1,30 @@
+// Windows: reports a message on standard output and in a message box.
+#include "morvelan.h"
+
+#include "../cmdline/cmdline.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+std::string logbuff;
+
+void logmb() {
+    std::fputs(logbuff.c_str(), stdout);
+    std::fputc('\n', stdout);
+    // Scripts reading the output should see it while the box is still open.
+    std::fflush(stdout);
+    MessageBoxA(nullptr, logbuff.c_str(), "Morvelan v1.51 - Info", MB_OK);
+}
+
+int fail(std::string_view message) {
+    logbuff = message;
+    logmb();
+    return 1;
+}
+
+int Usage() {
+    logbuff = kUsageText;
+    logmb();
+    return 0;
+}

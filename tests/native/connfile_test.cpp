@@ -1,0 +1,132 @@
+// Settings record, file writer, encodings and temporary names.
+#include "connfile/connfile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const char* const kDefaultFile = "screen mode id:i:2\r\n"
+                                 "desktopwidth:i:800\r\n"
+                                 "desktopheight:i:600\r\n"
+                                 "session bpp:i:24\r\n"
+                                 "connect to console:i:1\r\n"
+                                 "auto connect:i:0\r\n"
+                                 "full address:s:127.0.0.1\r\n"
+                                 "compression:i:1\r\n"
+                                 "keyboardhook:i:2\r\n"
+                                 "audiomode:i:0\r\n"
+                                 "redirectdrives:i:0\r\n"
+                                 "redirectprinters:i:1\r\n"
+                                 "redirectcomports:i:0\r\n"
+                                 "redirectsmartcards:i:1\r\n"
+                                 "displayconnectionbar:i:1\r\n"
+                                 "username:s:Administrator\r\n"
+                                 "domain:s:\r\n"
+                                 "alternate shell:s:\r\n"
+                                 "shell working directory:s:\r\n"
+                                 "password 51:b:\r\n"
+                                 "disable wallpaper:i:1\r\n"
+                                 "disable full window drag:i:1\r\n"
+                                 "disable menu anims:i:1\r\n"
+                                 "disable themes:i:0\r\n"
+                                 "bitmapcachepersistenable:i:1\r\n";
+
+CONFIG_DATA defaults() {
+    CONFIG_DATA data;
+    initDefaultData(data);
+    return data;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Writer : public ::testing::Test {
+  protected:
+    std::string path = ::testing::TempDir() + "morvelan_writer_test.rdp";
+    void TearDown() override { std::remove(path.c_str()); }
+};
+
+TEST_F(Writer, DefaultsGiveTheTwentyFiveLinesByteForByte) {
+    ASSERT_EQ(generateConfigFile(path, defaults()), kWriteOk);
+    EXPECT_EQ(readFile(path), kDefaultFile);
+}
+
+TEST_F(Writer, WritesValuesUnchangedAfterTheirKeys) {
+    CONFIG_DATA data = defaults();
+    data.desktop_width = -5;
+    data.full_address = "host:3390";
+    data.username = "DOM\\user name";
+    data.domain = "a b:c";
+    ASSERT_EQ(generateConfigFile(path, data), kWriteOk);
+    const std::string text = readFile(path);
+    for (const char* line : {"\r\ndesktopwidth:i:-5\r\n", "\r\nfull address:s:host:3390\r\n",
+                             "\r\nusername:s:DOM\\user name\r\n", "\r\ndomain:s:a b:c\r\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
+}
+
+TEST_F(Writer, OverwritesAnExistingFileFromItsStart) {
+    std::ofstream(path, std::ios::binary) << std::string(5000, 'z');
+    ASSERT_EQ(generateConfigFile(path, defaults()), kWriteOk);
+    EXPECT_EQ(readFile(path), kDefaultFile);
+}
+
+TEST_F(Writer, RefusesWhatItCannotOpenAndLeavesNothing) {
+    const std::string missing = ::testing::TempDir() + "no-such-dir/x.rdp";
+    EXPECT_EQ(generateConfigFile(missing, defaults()), kWriteFailed);
+    EXPECT_EQ(generateConfigFile("", defaults()), kWriteFailed);
+    // Longer than Windows' MAX_PATH allows: refused before any file is touched.
+    const std::string tooLong = path + std::string(kMaxPath, 'x');
+    EXPECT_EQ(generateConfigFile(tooLong, defaults()), kWriteFailed);
+    EXPECT_FALSE(std::ifstream(tooLong).good());
+}
+
+TEST(Hex, EveryByteGivesTwoUppercaseDigits) {
+    const unsigned char bytes[] = {5, 171, 0, 255, 16};
+    EXPECT_EQ(hexUpper(bytes, sizeof bytes), "05AB00FF10");
+    EXPECT_EQ(hexUpper(bytes, 0), "");
+}
+
+TEST(Wipe, LeavesNoByteOfTheSecret) {
+    std::string secret = "hunter2 with a longer tail to defeat small-string storage";
+    const char* storage = secret.data();
+    const std::size_t size = secret.size();
+    wipe(secret);
+    EXPECT_TRUE(secret.empty());
+    EXPECT_EQ(std::string(storage, size), std::string(size, '\0'));
+}
+
+TEST(TempName, TitleThenTenLettersFromAToY) {
+    const std::string dir = "C:\\Temp dir\\morvelan";
+    for (unsigned seed : {0u, 1u, 1733500000u}) {
+        const std::string path = tempFileName(dir, "Lab 1_", seed);
+        ASSERT_EQ(path.size(), dir.size() + 1 + 6 + 10 + 4);
+        EXPECT_EQ(path.rfind(dir + "\\Lab 1_", 0), 0u);
+        EXPECT_EQ(path.substr(path.size() - 4), ".tmp");
+        for (char c : path.substr(dir.size() + 7, 10)) {
+            EXPECT_TRUE(c >= 'a' && c <= 'y') << path;
+        }
+        // Seeded by the second: two runs in the same second share a name.
+        EXPECT_EQ(tempFileName(dir, "Lab 1_", seed), path);
+    }
+}
+
+TEST(TempName, OnlyTmpExtensionsCountAsOldFiles) {
+    for (const char* name : {"a.tmp", "Lab_abc.TMP", ".tmp", "x.Tmp"}) {
+        EXPECT_TRUE(isTempFile(name)) << name;
+    }
+    for (const char* name : {"a.tmpx", "a.rdp", "tmp", "a.tm", "atmp"}) {
+        EXPECT_FALSE(isTempFile(name)) << name;
+    }
+}
+
+} // namespace

@@ -1,0 +1,35 @@
+// The command-line tail as the entry cuts it, and the client's command line.
+#include "morvelan/morvelan.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TailCase {
+    const char* line;
+    const char* tail;
+};
+
+TEST(CommandTail, CutsTheProgramName) {
+    const TailCase cases[] = {
+        {R"("C:\Program Files\morvelan.exe"   -u me -p x)", "-u me -p x"},
+        {R"("C:\a b\morvelan.exe"-u me)", "-u me"},
+        {R"(morvelan.exe -u "a b")", R"(-u "a b")"},
+        {"morvelan   \t-u", "\t-u"},
+        {R"("C:\no closing quote -u me)", R"("C:\no closing quote -u me)"},
+        {"morvelan.exe", ""},
+        {"morvelan.exe   ", ""},
+        {R"("C:\x.exe")", ""},
+        {"", ""},
+    };
+    for (const TailCase& c : cases) {
+        EXPECT_EQ(commandTail(c.line), c.tail) << c.line;
+    }
+}
+
+TEST(ClientCommandLine, QuotesThePath) {
+    EXPECT_EQ(clientCommandLine(R"(C:\Temp dir\morvelan\My Lab_abcdefghij.tmp)"),
+              R"(mstsc.exe "C:\Temp dir\morvelan\My Lab_abcdefghij.tmp")");
+}
+
+} // namespace

@@ -34,8 +34,8 @@ int launch(const CONFIG_DATA& values) {
         // Nobody will read the file, and it holds the protected password.
         DeleteFileA(cfg_file.c_str());
         return fail("Error: Cannot start the Remote Desktop client " +
-                    mstsc_path.value_or("mstsc.exe") + " (Windows error " +
-                    std::to_string(error) + ").");
+                    mstsc_path.value_or("mstsc.exe") + " (" + windowsError(error) +
+                    ").");
     }
     return 0;
 }
@@ -64,8 +64,8 @@ int WINAPI WinMain(HINSTANCE hinst, HINSTANCE hinstPrev, LPSTR lpCmdLine, int nC
     const unsigned long error = cryptPassword(values);
     if (error != 0) {
         wipe(values.password);
-        return fail("Error: Cannot protect the password for the current user (Windows error " +
-                    std::to_string(error) + "); nothing was written.");
+        return fail("Error: Cannot protect the password for the current user (" +
+                    windowsError(error) + "); nothing was written.");
     }
     return values.saveonly != 0 ? saveOnly(values) : launch(values);
 }

@@ -11,6 +11,9 @@ std::string_view commandTail(std::string_view commandLine);
 // The client's command line; the path is quoted, since titles and TEMP may hold blanks.
 std::string clientCommandLine(std::string_view cfgFile);
 
+// A Windows error code as people look it up: decimal, or hexadecimal for HRESULT-style codes.
+std::string windowsError(unsigned long code);
+
 #ifdef _WIN32
 // The message being reported; logmb shows it on standard output and in a message box.
 extern std::string logbuff;

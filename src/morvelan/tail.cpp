@@ -1,4 +1,4 @@
-// The command-line tail and the client's command line: text handling only.
+// The command-line tail, the client's command line and error codes: text handling only.
 #include "morvelan.h"
 
 std::string_view commandTail(std::string_view commandLine) {
@@ -27,4 +27,16 @@ std::string clientCommandLine(std::string_view cfgFile) {
     line += cfgFile;
     line += '"';
     return line;
+}
+
+std::string windowsError(unsigned long code) {
+    if (code < 0x10000) {
+        return "Windows error " + std::to_string(code);
+    }
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        hex += digits[(code >> shift) & 0xF];
+    }
+    return "Windows error 0x" + hex;
 }

@@ -32,4 +32,9 @@ TEST(ClientCommandLine, QuotesThePath) {
               R"(mstsc.exe "C:\Temp dir\morvelan\My Lab_abcdefghij.tmp")");
 }
 
+TEST(WindowsError, DecimalForWin32CodesHexForHresults) {
+    EXPECT_EQ(windowsError(2), "Windows error 2");
+    EXPECT_EQ(windowsError(0x8009001DUL), "Windows error 0x8009001D");
+}
+
 } // namespace

@@ -34,8 +34,8 @@ unsigned long startClient(const std::optional<std::string>& mstscPath, const std
     std::string cmdLine = clientCommandLine(cfgFile);
     // Without an application name Windows finds the client by its name in the command line.
     const char* application = mstscPath ? mstscPath->c_str() : nullptr;
-    if (!CreateProcessA(application, cmdLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startInfo, &pidInfo)) {
+    if (!CreateProcessA(application, cmdLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startInfo, &pidInfo)) {
         return GetLastError();
     }
     // The client runs on its own; nothing here waits for it.

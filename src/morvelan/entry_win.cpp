@@ -11,7 +11,8 @@ int main() {
         return WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 1);
     }
     // The C runtime's own argv splitting differs from the program's rules, so it is not used.
-    const std::string_view tail = commandTail(std::string_view(commandLine, std::strlen(commandLine)));
+    const std::string_view tail =
+        commandTail(std::string_view(commandLine, std::strlen(commandLine)));
     char* lpCmdLine = commandLine + (tail.data() - commandLine);
     return WinMain(GetModuleHandleA(nullptr), nullptr, lpCmdLine, 1);
 }

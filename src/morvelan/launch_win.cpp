@@ -34,8 +34,7 @@ int launch(const CONFIG_DATA& values) {
         // Nobody will read the file, and it holds the protected password.
         DeleteFileA(cfg_file.c_str());
         return fail("Error: Cannot start the Remote Desktop client " +
-                    mstsc_path.value_or("mstsc.exe") + " (" + windowsError(error) +
-                    ").");
+                    mstsc_path.value_or("mstsc.exe") + " (" + windowsError(error) + ").");
     }
     return 0;
 }

@@ -55,7 +55,7 @@ TEST_F(CommandLine, UnterminatedQuoteIsReportedThenTheUsageText) {
 
 TEST_F(CommandLine, QuotedPasswordWithBlanksAndQuotesReachesTheFile) {
     const Result run = this->run(R"(-h srv.example -u me -p "my \"pass\" word" -t Lab -d CORP )"
-                              R"(-r 1024x768)");
+                                 R"(-r 1024x768)");
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.output, "");
     const auto record = client();
@@ -68,8 +68,8 @@ TEST_F(CommandLine, QuotedPasswordWithBlanksAndQuotesReachesTheFile) {
     EXPECT_EQ(fileValue(record->file, "desktopheight:i:"), "768");
     std::string plain;
     std::wstring description;
-    ASSERT_TRUE(unprotect(fileValue(record->file, "password 51:b:").value_or(""), plain,
-                          description));
+    ASSERT_TRUE(
+        unprotect(fileValue(record->file, "password 51:b:").value_or(""), plain, description));
     EXPECT_EQ(plain, utf16Bytes(L"my \"pass\" word"));
 }
 

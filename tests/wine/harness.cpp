@@ -94,8 +94,8 @@ Result runMorvelan(const std::string& tail, const EnvChanges& env, const fs::pat
     std::string block = environmentBlock(env);
     const std::string program = (exe.empty() ? morvelanExe() : exe).string();
     const std::string dir = cwd.string();
-    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        block.data(), dir.c_str(), &startInfo, &info);
+    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        0, block.data(), dir.c_str(), &startInfo, &info);
     CloseHandle(writeEnd);
     Result run;
     if (!started) {
@@ -165,8 +165,8 @@ std::string utf16Bytes(const std::wstring& text) {
 
 void Scratch::SetUp() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::path("C:\\morvelan-tests") / (std::string(test->test_suite_name()) + "." +
-                                            test->name());
+    dir = fs::path("C:\\morvelan-tests") /
+          (std::string(test->test_suite_name()) + "." + test->name());
     fs::remove_all(dir);
     temp = dir / "te mp";
     log = dir / "client";

@@ -14,8 +14,9 @@ const std::string kOptions = R"(-u me -p secret -h host -t "My Lab")";
 // The file the client got, with the password line cut out since its blob varies.
 std::string withoutPassword(const std::string& file) {
     const std::size_t start = file.find("password 51:b:");
-    return start == std::string::npos ? file
-                                      : file.substr(0, start) + file.substr(file.find("\r\n", start) + 2);
+    return start == std::string::npos
+               ? file
+               : file.substr(0, start) + file.substr(file.find("\r\n", start) + 2);
 }
 
 const char* const kExpected = "screen mode id:i:2\r\n"
@@ -48,7 +49,8 @@ std::string startedPath(const ClientRecord& record, const std::string& dir,
                         const std::string& title) {
     const std::string prefix = "mstsc.exe \"" + dir + "\\" + title + "_";
     EXPECT_EQ(record.commandLine.rfind(prefix, 0), 0u) << record.commandLine;
-    const std::string rest = record.commandLine.substr(std::min(prefix.size(), record.commandLine.size()));
+    const std::string rest =
+        record.commandLine.substr(std::min(prefix.size(), record.commandLine.size()));
     EXPECT_TRUE(std::regex_match(rest, std::regex("[a-y]{10}\\.tmp\""))) << record.commandLine;
     return record.commandLine.substr(11, record.commandLine.size() - 12);
 }
@@ -140,9 +142,8 @@ TEST_F(Launch, MissingClientEndsTheRunWithAnError) {
     const Result run = this->run(kOptions);
     fs::rename(aside, mstsc);
     EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(run.output.rfind("Error: Cannot start the Remote Desktop client " + mstsc.string(),
-                               0),
-              0u)
+    EXPECT_EQ(
+        run.output.rfind("Error: Cannot start the Remote Desktop client " + mstsc.string(), 0), 0u)
         << run.output;
     // The file nobody will read is not left behind.
     EXPECT_TRUE(fs::is_empty(temp / "morvelan"));

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the program and runs it under Wine with the given arguments, on a Debian machine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+cmake --preset win64 -S "$root" >/dev/null
+cmake --build --preset win64 --target morvelan >/dev/null
+export WINEPREFIX="$root/build/run-prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX (once)..."
+    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+fi
+exec /usr/lib/wine/wine64 "$root/build/win64/morvelan.exe" "$@"

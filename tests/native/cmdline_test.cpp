@@ -15,6 +15,12 @@ template <typename Case> std::string caseName(const ::testing::TestParamInfo<Cas
     return param.param.name;
 }
 
+// Each case starts from an empty argument table.
+template <typename Case> class CaseTest : public ::testing::TestWithParam<Case> {
+  protected:
+    void SetUp() override { clearArgs(); }
+};
+
 std::string repeated(const std::string& item, int count) {
     std::string line;
     for (int i = 0; i < count; ++i) {
@@ -30,10 +36,7 @@ struct SplitCase {
     Args stored;
 };
 
-class Split : public ::testing::TestWithParam<SplitCase> {
-  protected:
-    void SetUp() override { clearArgs(); }
-};
+using Split = CaseTest<SplitCase>;
 
 TEST_P(Split, StoresTheArgumentsAndReportsTheOutcome) {
     const SplitCase& c = GetParam();
@@ -105,10 +108,7 @@ struct OptionsCase {
     int width, height, mode; // checked when result is ok
 };
 
-class Options : public ::testing::TestWithParam<OptionsCase> {
-  protected:
-    void SetUp() override { clearArgs(); }
-};
+using Options = CaseTest<OptionsCase>;
 
 TEST_P(Options, AppliesResolutionOrAsksForUsage) {
     const OptionsCase& c = GetParam();
@@ -156,10 +156,7 @@ struct RecordCase {
     int saveonly;
 };
 
-class Record : public ::testing::TestWithParam<RecordCase> {
-  protected:
-    void SetUp() override { clearArgs(); }
-};
+using Record = CaseTest<RecordCase>;
 
 TEST_P(Record, FillsTheFieldsTheOptionsName) {
     const RecordCase& c = GetParam();

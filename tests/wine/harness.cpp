@@ -7,8 +7,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace harness {
 
@@ -112,17 +110,6 @@ Result runMorvelan(const std::string& tail, const EnvChanges& env, const fs::pat
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return run;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
-
-void writeFile(const fs::path& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
 }
 
 std::string fromHex(const std::string& hex) {

@@ -1,6 +1,8 @@
 // Helpers shared by the tests that run the program under Wine.
 #pragma once
 
+#include "../common/testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -34,8 +36,8 @@ struct ClientRecord {
     std::string file;
 };
 
-std::string readFile(const fs::path& path);
-void writeFile(const fs::path& path, const std::string& data);
+using testfiles::readFile;
+using testfiles::writeFile;
 
 // Decodes hexadecimal text; fails the test on a malformed one.
 std::string fromHex(const std::string& hex);

@@ -19,30 +19,9 @@ std::string withoutPassword(const std::string& file) {
                : file.substr(0, start) + file.substr(file.find("\r\n", start) + 2);
 }
 
-const char* const kExpected = "screen mode id:i:2\r\n"
-                              "desktopwidth:i:800\r\n"
-                              "desktopheight:i:600\r\n"
-                              "session bpp:i:24\r\n"
-                              "connect to console:i:1\r\n"
-                              "auto connect:i:0\r\n"
-                              "full address:s:host\r\n"
-                              "compression:i:1\r\n"
-                              "keyboardhook:i:2\r\n"
-                              "audiomode:i:0\r\n"
-                              "redirectdrives:i:0\r\n"
-                              "redirectprinters:i:1\r\n"
-                              "redirectcomports:i:0\r\n"
-                              "redirectsmartcards:i:1\r\n"
-                              "displayconnectionbar:i:1\r\n"
-                              "username:s:me\r\n"
-                              "domain:s:\r\n"
-                              "alternate shell:s:\r\n"
-                              "shell working directory:s:\r\n"
-                              "disable wallpaper:i:1\r\n"
-                              "disable full window drag:i:1\r\n"
-                              "disable menu anims:i:1\r\n"
-                              "disable themes:i:0\r\n"
-                              "bitmapcachepersistenable:i:1\r\n";
+// The defaults with the run's host and user, and without the password line.
+const std::string kExpected = withoutPassword(testfiles::withLine(
+    testfiles::withLine(testfiles::kDefaultFile, "full address:s:", "host"), "username:s:", "me"));
 
 // The quoted path the client was started with, checked against the name pattern.
 std::string startedPath(const ClientRecord& record, const std::string& dir,

@@ -34,13 +34,6 @@ inline const char* const kDefaultFile = "screen mode id:i:2\r\n"
                                         "disable themes:i:0\r\n"
                                         "bitmapcachepersistenable:i:1\r\n";
 
-// The file's value on the line that begins with key, replaced by value.
-inline std::string withLine(std::string file, const std::string& key, const std::string& value) {
-    const std::size_t start = file.rfind(key, 0) == 0 ? 0 : file.find("\r\n" + key) + 2;
-    const std::size_t end = file.find("\r\n", start);
-    return file.replace(start + key.size(), end - start - key.size(), value);
-}
-
 template <typename Path> std::string readFile(const Path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream data;

@@ -10,16 +10,19 @@
 
 namespace harness {
 
-fs::path morvelanExe() {
-    // ctest hands the Unix path; Wine maps the Unix root to drive Z:.
-    std::string path = std::getenv("MORVELAN_EXE");
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path) {
-            c = c == '/' ? '\\' : c;
-        }
-        path = "Z:" + path;
+std::string windowsPath(std::string unixPath) {
+    if (unixPath.empty() || unixPath[0] != '/') {
+        return unixPath;
     }
-    return path;
+    for (char& c : unixPath) {
+        c = c == '/' ? '\\' : c;
+    }
+    return "Z:" + unixPath;
+}
+
+fs::path morvelanExe() {
+    const char* path = std::getenv("MORVELAN_EXE");
+    return windowsPath(path != nullptr ? path : "");
 }
 
 namespace {

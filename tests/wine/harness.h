@@ -22,6 +22,9 @@ struct Result {
     std::string output; // standard output, bytes as written
 };
 
+// The Windows path of a file named by its Unix path (Wine maps the Unix root to drive Z:).
+std::string windowsPath(std::string unixPath);
+
 // The program under test.
 fs::path morvelanExe();
 

@@ -30,9 +30,11 @@ std::string tempFileName(std::string_view dir, std::string_view prefix, unsigned
     std::string path(dir);
     path += '\\';
     path += prefix;
-    // Seeded with whole seconds and limited to a..y, as earlier releases named their files.
+    // Seeded with whole seconds and limited to a..y, as earlier releases named their files:
+    // the name only has to differ from the last run's, the folder itself is private.
     std::srand(seed);
     for (std::size_t i = 0; i < kRandomLetters; ++i) {
+        // NOLINTNEXTLINE(cert-msc30-c,cert-msc50-cpp): not a secret, see above.
         path += static_cast<char>('a' + std::rand() % 25);
     }
     path += ".tmp";

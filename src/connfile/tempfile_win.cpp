@@ -65,7 +65,8 @@ std::string genTempName(std::string_view prefix) {
     const std::string temp = environmentValue("TEMP", haveTemp);
     std::string dir = "c:";
     if (!haveTemp) {
-        std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
+        // Console only: a message box here would stop scripts for what is not an error.
+        (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
     } else {
         dir = temp + "\\morvelan";
         const std::size_t length = dir.size() + 1 + prefix.size() + kRandomLetters + 4;

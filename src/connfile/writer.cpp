@@ -65,7 +65,8 @@ int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data) {
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
         // A truncated connection file would fail later in the client, far from the cause.
-        std::remove(fileName.c_str());
+        // If even this fails there is nothing more to do; the error is reported either way.
+        (void)std::remove(fileName.c_str());
         return kWriteFailed;
     }
     return kWriteOk;

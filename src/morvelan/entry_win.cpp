@@ -6,9 +6,10 @@
 #include <cstring>
 
 int main() {
+    static char noCommandLine[] = "";
     char* commandLine = GetCommandLineA();
     if (commandLine == nullptr) {
-        return WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 1);
+        commandLine = noCommandLine;
     }
     // The C runtime's own argv splitting differs from the program's rules, so it is not used.
     const std::string_view tail =

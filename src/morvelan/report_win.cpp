@@ -10,10 +10,11 @@
 std::string logbuff;
 
 void logmb() {
-    std::fputs(logbuff.c_str(), stdout);
-    std::fputc('\n', stdout);
+    // Without a console the message box below still shows the text, so write errors are moot.
+    (void)std::fputs(logbuff.c_str(), stdout);
+    (void)std::fputc('\n', stdout);
     // Scripts reading the output should see it while the box is still open.
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     MessageBoxA(nullptr, logbuff.c_str(), "Morvelan v1.51 - Info", MB_OK);
 }
 

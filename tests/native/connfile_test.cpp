@@ -23,7 +23,7 @@ CONFIG_DATA defaults() {
 class Writer : public ::testing::Test {
   protected:
     std::string path = ::testing::TempDir() + "morvelan_writer_test.rdp";
-    void TearDown() override { std::remove(path.c_str()); }
+    void TearDown() override { (void)std::remove(path.c_str()); }
 };
 
 TEST_F(Writer, DefaultsGiveTheTwentyFiveLinesByteForByte) {

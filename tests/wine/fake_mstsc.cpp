@@ -25,15 +25,15 @@ std::string readAll(const std::string& path) {
         while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
             data.append(buffer, n);
         }
-        std::fclose(in);
+        (void)std::fclose(in);
     }
     return data;
 }
 
 void writeAll(const std::string& path, const std::string& data) {
     if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data.data(), 1, data.size(), out);
-        std::fclose(out);
+        (void)std::fwrite(data.data(), 1, data.size(), out);
+        (void)std::fclose(out);
     }
 }
 

@@ -57,7 +57,9 @@ std::string environmentBlock(const EnvChanges& changes) {
     }
     std::string block;
     for (const auto& [name, value] : vars) {
-        block += name + "=" + value;
+        block += name;
+        block += '=';
+        block += value;
         block += '\0';
     }
     block += '\0';

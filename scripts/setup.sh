@@ -5,7 +5,7 @@ packages=(
     cmake make g++ googletest libgtest-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine64 xvfb xdotool
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format clang-tidy cppcheck gcovr
 )
 missing=()
 for package in "${packages[@]}"; do

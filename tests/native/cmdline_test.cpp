@@ -88,7 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"Exactly128ClosingQuote", repeated("a ", 127) + "\"last\"", ArgsResult::ok,
                   k128Args},
         SplitCase{"OneTooMany", k128 + " b", ArgsResult::too_many, k128Args},
-        SplitCase{"OneTooManyQuoted", k128 + " \"\"", ArgsResult::too_many, k128Args}),
+        SplitCase{"OneTooManyQuoted", k128 + " \"\"", ArgsResult::too_many, k128Args},
+        SplitCase{"OneTooManyAfterQuoteInsideArgument", repeated("a ", 127) + "last\"x\"",
+                  ArgsResult::too_many, k128Args},
+        SplitCase{"TrailingBackslash", R"(a\ b\)", ArgsResult::ok, {"a\\", "b\\"}}),
     caseName<SplitCase>);
 
 TEST(Lookup, OptionLastIsPresentWithoutValue) {

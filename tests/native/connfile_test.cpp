@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 
 namespace {
 
@@ -59,6 +61,20 @@ TEST_F(Writer, RefusesWhatItCannotOpenAndLeavesNothing) {
     const std::string tooLong = path + std::string(kMaxPath, 'x');
     EXPECT_EQ(generateConfigFile(tooLong, defaults()), kWriteFailed);
     EXPECT_FALSE(std::ifstream(tooLong).good());
+}
+
+TEST_F(Writer, FailedWriteLeavesNoHalfWrittenFile) {
+    // A file size limit makes the write itself fail, as a full disk would.
+    ASSERT_NE(std::signal(SIGXFSZ, SIG_IGN), SIG_ERR);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = generateConfigFile(path, defaults());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(result, kWriteFailed);
+    EXPECT_FALSE(std::ifstream(path).good());
 }
 
 TEST(Hex, EveryByteGivesTwoUppercaseDigits) {

@@ -61,19 +61,18 @@ bool preparePrivateDir(const std::string& dir) {
 } // namespace
 
 std::string genTempName(std::string_view prefix) {
+    const auto seed = static_cast<unsigned>(std::time(nullptr));
     bool haveTemp = false;
     const std::string temp = environmentValue("TEMP", haveTemp);
-    std::string dir = "c:";
     if (!haveTemp) {
         // Console only: a message box here would stop scripts for what is not an error.
         (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
-    } else {
-        dir = temp + "\\morvelan";
-        const std::size_t length = dir.size() + 1 + prefix.size() + kRandomLetters + 4;
-        // A path that cannot be used is refused by the writer; the folder is left alone then.
-        if (length <= kMaxPath && !preparePrivateDir(dir)) {
-            dir = "c:";
-        }
+        return tempFileName("c:", prefix, seed);
     }
-    return tempFileName(dir, prefix, static_cast<unsigned>(std::time(nullptr)));
+    std::string dir = temp + "\\morvelan";
+    // A path too long to use is refused by the writer; the folder is left alone then.
+    if (tempFileName(dir, prefix, seed).size() <= kMaxPath && !preparePrivateDir(dir)) {
+        dir = "c:";
+    }
+    return tempFileName(dir, prefix, seed);
 }

@@ -41,10 +41,8 @@ int launch(const CONFIG_DATA& values) {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE hinst, HINSTANCE hinstPrev, LPSTR lpCmdLine, int nCmdShow) {
-    (void)hinst;
-    (void)hinstPrev;
-    (void)nCmdShow;
+int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE hinstPrev,
+                   LPSTR lpCmdLine, [[maybe_unused]] int nCmdShow) {
     CONFIG_DATA values;
     initDefaultData(values);
     const CmdLineOutcome cmd = parseCommandLine(lpCmdLine != nullptr ? lpCmdLine : "", values);

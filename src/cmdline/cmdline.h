@@ -47,9 +47,6 @@ struct CmdLineOutcome {
 // Splits the tail and copies the options' values into data.
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data);
 
-// A decimal integer read like the C runtime's atoi, but refused when it does not fit 32 bits.
-bool decimalValue(std::string_view text, int& value);
-
 extern const char* const kUnterminatedMessage;
 extern const char* const kTooManyArgsMessage;
 extern const char* const kUsageText;

@@ -31,6 +31,29 @@ bool isSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// A decimal integer read like the C runtime's atoi, but refused when it does not fit 32 bits.
+bool decimalValue(std::string_view text, int& value) {
+    std::size_t i = 0;
+    while (i < text.size() && isSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT32_MIN) : INT32_MAX;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) {
+            return false;
+        }
+    }
+    value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
 // Width, a lower-case "x", height; only the first "x" counts ("800x600x32" is 800 by 600).
 bool applyResolution(const std::string& value, CONFIG_DATA& data) {
     const std::size_t xpos = value.find('x');
@@ -66,28 +89,6 @@ bool applyOption(const Option& option, const std::string& value, CONFIG_DATA& da
 }
 
 } // namespace
-
-bool decimalValue(std::string_view text, int& value) {
-    std::size_t i = 0;
-    while (i < text.size() && isSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT32_MIN) : INT32_MAX;
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) {
-            return false;
-        }
-    }
-    value = static_cast<int>(negative ? -magnitude : magnitude);
-    return true;
-}
 
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
     const ArgsResult split = parseArgs(lpCmdLine);

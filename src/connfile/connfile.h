@@ -62,7 +62,6 @@ void wipe(std::string& secret);
 
 // Name of the temporary connection file in dir: prefix, ten letters a..y, ".tmp".
 std::string tempFileName(std::string_view dir, std::string_view prefix, unsigned seed);
-constexpr std::size_t kRandomLetters = 10;
 
 // Whether a name found in the private folder is a connection file of an earlier run.
 bool isTempFile(std::string_view name);

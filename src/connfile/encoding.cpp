@@ -33,7 +33,7 @@ std::string tempFileName(std::string_view dir, std::string_view prefix, unsigned
     // Seeded with whole seconds and limited to a..y, as earlier releases named their files:
     // the name only has to differ from the last run's, the folder itself is private.
     std::srand(seed);
-    for (std::size_t i = 0; i < kRandomLetters; ++i) {
+    for (int i = 0; i < 10; ++i) {
         // NOLINTNEXTLINE(cert-msc30-c,cert-msc50-cpp): not a secret, see above.
         path += static_cast<char>('a' + std::rand() % 25);
     }

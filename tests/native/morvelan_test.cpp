@@ -1,4 +1,4 @@
-// The command-line tail as the entry cuts it, and the client's command line.
+// The command-line tail as the entry cuts it, and error codes as messages show them.
 #include "morvelan/morvelan.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +25,6 @@ TEST(CommandTail, CutsTheProgramName) {
     for (const TailCase& c : cases) {
         EXPECT_EQ(commandTail(c.line), c.tail) << c.line;
     }
-}
-
-TEST(ClientCommandLine, QuotesThePath) {
-    EXPECT_EQ(clientCommandLine(R"(C:\Temp dir\morvelan\My Lab_abcdefghij.tmp)"),
-              R"(mstsc.exe "C:\Temp dir\morvelan\My Lab_abcdefghij.tmp")");
 }
 
 TEST(WindowsError, DecimalForWin32CodesHexForHresults) {

@@ -10,43 +10,36 @@ namespace {
 
 using namespace harness;
 
+// A header of type T at offset in the file; zeros past its end.
+template <typename T> T at(const std::string& image, std::size_t offset) {
+    T value{};
+    if (offset + sizeof value <= image.size()) {
+        std::memcpy(&value, image.data() + offset, sizeof value);
+    }
+    return value;
+}
+
 struct Headers {
-    WORD machine = 0;
-    WORD subsystem = 0;
-    WORD dllCharacteristics = 0;
-    DWORD relocSize = 0;
-    std::vector<IMAGE_SECTION_HEADER> sections;
+    IMAGE_FILE_HEADER file;
+    WORD subsystem;
+    WORD dllCharacteristics;
+    DWORD relocSize;
+    std::size_t sections; // offset of the section table
 };
 
-template <typename Optional> void readOptional(const char* p, Headers& h) {
-    Optional optional;
-    std::memcpy(&optional, p, sizeof optional);
-    h.subsystem = optional.Subsystem;
-    h.dllCharacteristics = optional.DllCharacteristics;
-    h.relocSize = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size;
+template <typename Optional> Headers readHeaders(const std::string& image, std::size_t nt) {
+    const auto file = at<IMAGE_FILE_HEADER>(image, nt + 4);
+    const auto optional = at<Optional>(image, nt + 4 + sizeof file);
+    return {file, optional.Subsystem, optional.DllCharacteristics,
+            optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size,
+            nt + 4 + sizeof file + file.SizeOfOptionalHeader};
 }
 
 Headers readHeaders(const std::string& image) {
-    Headers h;
-    IMAGE_DOS_HEADER dos;
-    std::memcpy(&dos, image.data(), sizeof dos);
-    const char* nt = image.data() + dos.e_lfanew;
-    IMAGE_FILE_HEADER file;
-    std::memcpy(&file, nt + 4, sizeof file);
-    h.machine = file.Machine;
-    const char* optional = nt + 4 + sizeof file;
-    if (file.Machine == IMAGE_FILE_MACHINE_AMD64) {
-        readOptional<IMAGE_OPTIONAL_HEADER64>(optional, h);
-    } else {
-        readOptional<IMAGE_OPTIONAL_HEADER32>(optional, h);
-    }
-    const char* section = optional + file.SizeOfOptionalHeader;
-    for (WORD i = 0; i < file.NumberOfSections; ++i) {
-        IMAGE_SECTION_HEADER header;
-        std::memcpy(&header, section + i * sizeof header, sizeof header);
-        h.sections.push_back(header);
-    }
-    return h;
+    const auto nt = static_cast<std::size_t>(at<IMAGE_DOS_HEADER>(image, 0).e_lfanew);
+    return at<IMAGE_FILE_HEADER>(image, nt + 4).Machine == IMAGE_FILE_MACHINE_AMD64
+               ? readHeaders<IMAGE_OPTIONAL_HEADER64>(image, nt)
+               : readHeaders<IMAGE_OPTIONAL_HEADER32>(image, nt);
 }
 
 std::string versionString(const std::vector<char>& info, const std::string& name) {
@@ -92,21 +85,22 @@ class ShippedExe : public ::testing::TestWithParam<Exe> {
 };
 
 TEST_P(ShippedExe, IsHardenedConsoleProgramForItsMachine) {
-    const Headers h = readHeaders(readFile(path));
-    EXPECT_EQ(h.machine, GetParam().machine);
+    const std::string image = readFile(path);
+    const Headers h = readHeaders(image);
+    EXPECT_EQ(h.file.Machine, GetParam().machine);
     EXPECT_EQ(h.subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
     EXPECT_TRUE(h.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
     EXPECT_TRUE(h.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
     EXPECT_GT(h.relocSize, 0u) << "randomised addresses need relocations";
-    if (h.machine == IMAGE_FILE_MACHINE_AMD64) {
-        EXPECT_TRUE(h.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
-    }
-    for (const IMAGE_SECTION_HEADER& s : h.sections) {
-        const std::string name(reinterpret_cast<const char*>(s.Name),
-                               strnlen(reinterpret_cast<const char*>(s.Name), 8));
-        EXPECT_FALSE((s.Characteristics & IMAGE_SCN_MEM_WRITE) &&
-                     (s.Characteristics & IMAGE_SCN_MEM_EXECUTE))
-            << name << " is writable and executable";
+    EXPECT_EQ((h.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0,
+              h.file.Machine == IMAGE_FILE_MACHINE_AMD64);
+    for (WORD i = 0; i < h.file.NumberOfSections; ++i) {
+        const auto section =
+            at<IMAGE_SECTION_HEADER>(image, h.sections + i * sizeof(IMAGE_SECTION_HEADER));
+        const DWORD writableCode = IMAGE_SCN_MEM_WRITE | IMAGE_SCN_MEM_EXECUTE;
+        EXPECT_NE(section.Characteristics & writableCode, writableCode)
+            << std::string(reinterpret_cast<const char*>(section.Name), sizeof section.Name)
+            << " is writable and executable";
     }
 }
 

@@ -2,20 +2,26 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 packages=(
-    cmake make g++ googletest libgtest-dev
+    cmake make g++ libgtest-dev python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine64 xvfb xdotool
+    wine64 wine32:i386 xvfb xdotool
     clang libclang-rt-14-dev clang-format clang-tidy cppcheck gcovr
 )
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+missing=()
+for package in "${packages[@]}"; do
+    installed "$package" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    # The shipped exe is 32-bit: 32-bit Wine runs it.
+    dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+# A kernel without 32-bit support still runs it under qemu's user-mode emulation.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && ! installed qemu-user; then
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends qemu-user
+fi

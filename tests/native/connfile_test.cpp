@@ -1,20 +1,32 @@
 // Settings record, file writer, encodings and temporary names.
 #include "connfile/connfile.h"
 
-#include "../common/testfiles.h"
-
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 
 namespace {
 
-using testfiles::kDefaultFile;
-using testfiles::readFile;
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream data;
+    data << in.rdbuf();
+    return data.str();
+}
+
+// The connection file of a record with only the defaults applied, with CR LF line ends.
+const std::string kDefaultFile = [] {
+    std::string text;
+    for (char c : readFile(MORVELAN_TEST_DATA "/default.rdp")) {
+        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    return text;
+}();
 
 CONFIG_DATA defaults() {
     CONFIG_DATA data;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -46,12 +48,10 @@ constexpr std::size_t kMaxPath = 259;
 
 constexpr int kWriteOk = 0;
 constexpr int kWriteFailed = 2;
+constexpr int kWriteTaken = 3; // a file of that name exists, and the write was to make a new one
 
 // The 25 lines the Remote Desktop client reads, each ended by CR LF.
 std::string formatConfigFile(const CONFIG_DATA& data);
-
-// Writes formatConfigFile(data) to fileName; on any failure no file is left behind.
-int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data);
 
 // Two uppercase hexadecimal digits per byte, no separators.
 std::string hexUpper(const unsigned char* bytes, std::size_t count);
@@ -60,17 +60,33 @@ std::string hexUpper(const unsigned char* bytes, std::size_t count);
 void wipe(void* bytes, std::size_t count);
 void wipe(std::string& secret);
 
-// Name of the temporary connection file in dir: prefix, ten letters a..y, ".tmp".
-std::string tempFileName(std::string_view dir, std::string_view prefix, unsigned seed);
+// Scripts open many sessions at once; this many taken names means something else is wrong.
+constexpr int kMaxTempTries = 100;
+
+struct TempPlacement {
+    int result;       // kWriteOk, or the write result that ended the search
+    std::string dir;  // the folder of the connection file
+    std::string path; // the last name tried
+};
+
+// Writes the new connection file under the first free name "<dir>\<prefix><ten letters a..y>.tmp"
+// that write (which makes only new files) finds, trying at most kMaxTempTries names.
+TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
+                            const std::function<int(const std::string&)>& write);
 
 // Whether a name found in the private folder is a connection file of an earlier run.
 bool isTempFile(std::string_view name);
 
 #ifdef _WIN32
+// Writes formatConfigFile(data) to fileName, only as a new file when exclusive; on any failure
+// no file is left behind.
+int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive);
+
 // Protects data.password for the current user and replaces it by the blob in hexadecimal.
 // Returns 0, or the Windows error code when the password could not be protected.
 unsigned long cryptPassword(CONFIG_DATA& data);
 
-// Prepares the private temporary folder and returns the new connection file's path.
-std::string genTempName(std::string_view prefix);
+// Prepares the private temporary folder and writes the new connection file in it.
+TempPlacement genTempName(std::string_view prefix,
+                          const std::function<int(const std::string&)>& write);
 #endif

@@ -1,8 +1,6 @@
 // Hexadecimal encoding, secret wiping and temporary file names: no platform calls.
 #include "connfile.h"
 
-#include <cstdlib>
-
 std::string hexUpper(const unsigned char* bytes, std::size_t count) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
@@ -26,19 +24,21 @@ void wipe(std::string& secret) {
     secret.clear();
 }
 
-std::string tempFileName(std::string_view dir, std::string_view prefix, unsigned seed) {
-    std::string path(dir);
-    path += '\\';
-    path += prefix;
-    // Seeded with whole seconds and limited to a..y, as earlier releases named their files:
-    // the name only has to differ from the last run's, the folder itself is private.
-    std::srand(seed);
-    for (int i = 0; i < 10; ++i) {
-        // NOLINTNEXTLINE(cert-msc30-c,cert-msc50-cpp): not a secret, see above.
-        path += static_cast<char>('a' + std::rand() % 25);
+TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
+                            const std::function<int(const std::string&)>& write) {
+    // Not a secret: the name only has to differ from other runs' names, and the folder is the
+    // user's own. The letters are a to y, as earlier releases named their files.
+    std::mt19937 letters(seed);
+    TempPlacement placed{kWriteTaken, std::string(dir), {}};
+    for (int i = 0; i < kMaxTempTries && placed.result == kWriteTaken; ++i) {
+        placed.path = placed.dir + '\\' + std::string(prefix);
+        for (int n = 0; n < 10; ++n) {
+            placed.path += static_cast<char>('a' + letters() % 25);
+        }
+        placed.path += ".tmp";
+        placed.result = write(placed.path);
     }
-    path += ".tmp";
-    return path;
+    return placed;
 }
 
 bool isTempFile(std::string_view name) {

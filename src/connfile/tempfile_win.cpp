@@ -1,12 +1,18 @@
-// Windows: the private temporary folder and the connection file's place in it.
+// Windows: the private temporary folder and the new connection file's place in it.
 #include "connfile.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <ctime>
 
 namespace {
+
+// A client reads its file a moment after it starts; older files have been read.
+constexpr ULONGLONG kGraceTicks = 60ULL * 10000000; // 60 seconds in 100-ns units
+
+ULONGLONG ticks(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 std::string environmentValue(const char* name, bool& found) {
     const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
@@ -20,32 +26,28 @@ std::string environmentValue(const char* name, bool& found) {
     return value;
 }
 
-// Deletes the connection files of earlier runs, which hold protected passwords.
+// Deletes the connection files of earlier runs, which hold protected passwords, once their
+// clients have had time to read them.
 void deleteOldFiles(const std::string& dir) {
-    const std::string pattern = dir + "\\*.tmp";
-    if (pattern.size() > kMaxPath) {
-        return;
-    }
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    HANDLE search = FindFirstFileA((dir + "\\*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return;
     }
     do {
         // The pattern also matches longer extensions through 8.3 short names ("a.tmpx").
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            !isTempFile(found.cFileName)) {
-            continue;
-        }
-        const std::string filePath = dir + "\\" + found.cFileName;
-        if (filePath.size() <= kMaxPath) {
-            DeleteFileA(filePath.c_str());
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            isTempFile(found.cFileName) &&
+            ticks(now) > ticks(found.ftLastWriteTime) + kGraceTicks) {
+            DeleteFileA((dir + "\\" + found.cFileName).c_str());
         }
     } while (FindNextFileA(search, &found));
     FindClose(search);
 }
 
-// Creates the private folder, or empties it of old files; false when it cannot be had.
+// Creates the private folder, or cleans it of old files; false when it cannot be had.
 bool preparePrivateDir(const std::string& dir) {
     WIN32_FIND_DATAA found;
     HANDLE entry = FindFirstFileA(dir.c_str(), &found);
@@ -58,21 +60,31 @@ bool preparePrivateDir(const std::string& dir) {
     return true;
 }
 
-} // namespace
-
-std::string genTempName(std::string_view prefix) {
-    const auto seed = static_cast<unsigned>(std::time(nullptr));
+std::string privateDir(std::string_view prefix) {
     bool haveTemp = false;
     const std::string temp = environmentValue("TEMP", haveTemp);
     if (!haveTemp) {
         // Console only: a message box here would stop scripts for what is not an error.
         (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
-        return tempFileName("c:", prefix, seed);
+        return "c:";
     }
-    std::string dir = temp + "\\morvelan";
-    // A path too long to use is refused by the writer; the folder is left alone then.
-    if (tempFileName(dir, prefix, seed).size() <= kMaxPath && !preparePrivateDir(dir)) {
-        dir = "c:";
-    }
-    return tempFileName(dir, prefix, seed);
+    const std::string dir = temp + "\\morvelan";
+    // A name too long to use is refused by the writer; the folder is left alone then.
+    const std::size_t nameLength = dir.size() + 1 + prefix.size() + 14;
+    return nameLength > kMaxPath || preparePrivateDir(dir) ? dir : "c:";
+}
+
+} // namespace
+
+TempPlacement genTempName(std::string_view prefix,
+                          const std::function<int(const std::string&)>& write) {
+    const std::string dir = privateDir(prefix);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    // Runs started in the same second, even in the same tick, differ in their process id.
+    std::seed_seq seed{now.dwLowDateTime, now.dwHighDateTime, GetCurrentProcessId(),
+                       counter.LowPart, static_cast<DWORD>(counter.HighPart)};
+    return placeTempFile(dir, prefix, seed, write);
 }

@@ -1,8 +1,6 @@
 // Connection file writer: the client's key:type:value lines.
 #include "connfile.h"
 
-#include <cstdio>
-
 namespace {
 
 void line(std::string& out, const char* key, int value) {
@@ -48,26 +46,4 @@ std::string formatConfigFile(const CONFIG_DATA& data) {
     line(out, "disable themes:i:", data.disable_themes);
     line(out, "bitmapcachepersistenable:i:", data.bitmapcachepersistenable);
     return out;
-}
-
-int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data) {
-    // Refused here rather than left to fopen, which may cut or reinterpret a longer path.
-    if (fileName.empty() || fileName.size() > kMaxPath) {
-        return kWriteFailed;
-    }
-    const std::string text = formatConfigFile(data);
-    // Binary mode with explicit CR LF: the same bytes on every platform the code is built for.
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (file == nullptr) {
-        return kWriteFailed;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        // A truncated connection file would fail later in the client, far from the cause.
-        // If even this fails there is nothing more to do; the error is reported either way.
-        (void)std::remove(fileName.c_str());
-        return kWriteFailed;
-    }
-    return kWriteOk;
 }

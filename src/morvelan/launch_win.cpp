@@ -14,25 +14,28 @@ int cannotWrite(const std::string& path) {
 
 int saveOnly(const CONFIG_DATA& values) {
     const std::string path = values.destination_file + ".rdp";
-    if (generateConfigFile(path, values) != kWriteOk) {
+    if (generateConfigFile(path, values, false) != kWriteOk) {
         return cannotWrite(path);
     }
     return 0;
 }
 
 int launch(const CONFIG_DATA& values) {
-    const std::string cfg_file = genTempName(values.window_title + "_");
     const std::optional<std::string> mstsc_path = findMstscPath();
-    if (mstsc_path && mstsc_path->size() > kMaxPath) {
-        return fail("Error: The Remote Desktop client's path is too long: " + *mstsc_path);
+    const TempPlacement cfg =
+        genTempName(values.window_title + "_", [&values](const std::string& path) {
+            return generateConfigFile(path, values, true);
+        });
+    if (cfg.result == kWriteTaken) {
+        return fail("Error: Cannot create a new connection file in " + cfg.dir);
     }
-    if (generateConfigFile(cfg_file, values) != kWriteOk) {
-        return cannotWrite(cfg_file);
+    if (cfg.result != kWriteOk) {
+        return cannotWrite(cfg.path);
     }
-    const unsigned long error = startClient(mstsc_path, cfg_file);
+    const unsigned long error = startClient(mstsc_path, cfg.path);
     if (error != 0) {
         // Nobody will read the file, and it holds the protected password.
-        DeleteFileA(cfg_file.c_str());
+        DeleteFileA(cfg.path.c_str());
         return fail("Error: Cannot start the Remote Desktop client " +
                     mstsc_path.value_or("mstsc.exe") + " (" + windowsError(error) + ").");
     }

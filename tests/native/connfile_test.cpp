@@ -1,32 +1,15 @@
-// Settings record, file writer, encodings and temporary names.
+// Settings record, file format, encodings and temporary names.
 #include "connfile/connfile.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
+#include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <regex>
 #include <string>
-#include <sys/resource.h>
+#include <vector>
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
-
-// The connection file of a record with only the defaults applied, with CR LF line ends.
-const std::string kDefaultFile = [] {
-    std::string text;
-    for (char c : readFile(MORVELAN_TEST_DATA "/default.rdp")) {
-        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
-    return text;
-}();
 
 CONFIG_DATA defaults() {
     CONFIG_DATA data;
@@ -34,65 +17,31 @@ CONFIG_DATA defaults() {
     return data;
 }
 
-class Writer : public ::testing::Test {
-  protected:
-    std::string path = ::testing::TempDir() + "morvelan_writer_test.rdp";
-    void TearDown() override { (void)std::remove(path.c_str()); }
-};
-
-TEST_F(Writer, DefaultsGiveTheTwentyFiveLinesByteForByte) {
-    ASSERT_EQ(generateConfigFile(path, defaults()), kWriteOk);
-    EXPECT_EQ(readFile(path), kDefaultFile);
+TEST(Writer, DefaultsGiveTheTwentyFiveLinesByteForByte) {
+    std::ifstream in(MORVELAN_TEST_DATA "/default.rdp", std::ios::binary);
+    std::string expected;
+    for (std::string line; std::getline(in, line);) {
+        expected += line + "\r\n";
+    }
+    EXPECT_EQ(formatConfigFile(defaults()), expected);
 }
 
-TEST_F(Writer, WritesValuesUnchangedAfterTheirKeys) {
+TEST(Writer, WritesValuesUnchangedAfterTheirKeys) {
     CONFIG_DATA data = defaults();
     data.desktop_width = -5;
     data.full_address = "host:3390";
     data.username = "DOM\\user name";
     data.domain = "a b:c";
-    ASSERT_EQ(generateConfigFile(path, data), kWriteOk);
-    const std::string text = readFile(path);
+    const std::string text = formatConfigFile(data);
     for (const char* line : {"\r\ndesktopwidth:i:-5\r\n", "\r\nfull address:s:host:3390\r\n",
                              "\r\nusername:s:DOM\\user name\r\n", "\r\ndomain:s:a b:c\r\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
 }
 
-TEST_F(Writer, OverwritesAnExistingFileFromItsStart) {
-    std::ofstream(path, std::ios::binary) << std::string(5000, 'z');
-    ASSERT_EQ(generateConfigFile(path, defaults()), kWriteOk);
-    EXPECT_EQ(readFile(path), kDefaultFile);
-}
-
-TEST_F(Writer, RefusesWhatItCannotOpenAndLeavesNothing) {
-    const std::string missing = ::testing::TempDir() + "no-such-dir/x.rdp";
-    EXPECT_EQ(generateConfigFile(missing, defaults()), kWriteFailed);
-    EXPECT_EQ(generateConfigFile("", defaults()), kWriteFailed);
-    // Longer than Windows' MAX_PATH allows: refused before any file is touched.
-    const std::string tooLong = path + std::string(kMaxPath, 'x');
-    EXPECT_EQ(generateConfigFile(tooLong, defaults()), kWriteFailed);
-    EXPECT_FALSE(std::ifstream(tooLong).good());
-}
-
-TEST_F(Writer, FailedWriteLeavesNoHalfWrittenFile) {
-    // A file size limit makes the write itself fail, as a full disk would.
-    ASSERT_NE(std::signal(SIGXFSZ, SIG_IGN), SIG_ERR);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int result = generateConfigFile(path, defaults());
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
-    EXPECT_EQ(result, kWriteFailed);
-    EXPECT_FALSE(std::ifstream(path).good());
-}
-
 TEST(Hex, EveryByteGivesTwoUppercaseDigits) {
     const unsigned char bytes[] = {5, 171, 0, 255, 16};
     EXPECT_EQ(hexUpper(bytes, sizeof bytes), "05AB00FF10");
-    EXPECT_EQ(hexUpper(bytes, 0), "");
 }
 
 TEST(Wipe, LeavesNoByteOfTheSecret) {
@@ -104,18 +53,33 @@ TEST(Wipe, LeavesNoByteOfTheSecret) {
     EXPECT_EQ(std::string(storage, size), std::string(size, '\0'));
 }
 
-TEST(TempName, TitleThenTenLettersFromAToY) {
-    const std::string dir = "C:\\Temp dir\\morvelan";
-    for (unsigned seed : {0u, 1u, 1733500000u}) {
-        const std::string path = tempFileName(dir, "Lab 1_", seed);
-        ASSERT_EQ(path.size(), dir.size() + 1 + 6 + 10 + 4);
-        EXPECT_EQ(path.rfind(dir + "\\Lab 1_", 0), 0u);
-        EXPECT_EQ(path.substr(path.size() - 4), ".tmp");
-        for (char c : path.substr(dir.size() + 7, 10)) {
-            EXPECT_TRUE(c >= 'a' && c <= 'y') << path;
+// Writes that find the first names taken, then the given result.
+struct PlaceCase {
+    int taken;
+    int last;
+    int expectedTries;
+};
+
+TEST(TempName, DrawsAgainWhileTakenUpToTheLimit) {
+    for (const PlaceCase c :
+         {PlaceCase{0, kWriteOk, 1}, PlaceCase{3, kWriteOk, 4}, PlaceCase{2, kWriteFailed, 3},
+          PlaceCase{kMaxTempTries, kWriteOk, kMaxTempTries}}) {
+        std::vector<std::string> tried;
+        std::seed_seq seed{1, 2, 3};
+        const TempPlacement placed =
+            placeTempFile("C:\\T dir", "Lab 1_", seed, [&](const std::string& path) {
+                tried.push_back(path);
+                return static_cast<int>(tried.size()) > c.taken ? c.last : kWriteTaken;
+            });
+        ASSERT_EQ(static_cast<int>(tried.size()), c.expectedTries) << c.taken;
+        EXPECT_EQ(placed.result, c.taken < kMaxTempTries ? c.last : kWriteTaken);
+        EXPECT_EQ(placed.dir, "C:\\T dir");
+        EXPECT_EQ(placed.path, tried.back());
+        for (const std::string& path : tried) {
+            EXPECT_TRUE(std::regex_match(path, std::regex(R"(C:\\T dir\\Lab 1_[a-y]{10}\.tmp)")))
+                << path;
+            EXPECT_EQ(std::count(tried.begin(), tried.end(), path), 1) << "drawn twice: " << path;
         }
-        // Seeded by the second: two runs in the same second share a name.
-        EXPECT_EQ(tempFileName(dir, "Lab 1_", seed), path);
     }
 }
 

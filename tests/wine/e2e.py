@@ -8,7 +8,9 @@ records what the client was handed. --display instead opens a real message box o
 import os
 import pathlib
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -96,9 +98,12 @@ class Case:
                  for a in args]
         env = dict(ENV, MORVELAN_CLIENT_LOG=self.win, WINEDEBUG="+relay")
         env.update(v.split("=", 1) for v in self.values("wine"))
+        limit = int(self.value("limit", "-1"))  # a file size limit makes writes fail
         with open(logs / "out", "wb") as out, open(logs / "trace", "wb") as trace:
-            return wine(helper, "run", *hexes, env=env, cwd=self.dir, stdout=out,
-                        stderr=trace).returncode
+            return wine(helper, "run", *hexes, env=env, cwd=self.dir, stdout=out, stderr=trace,
+                        preexec_fn=lambda: (signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
+                                            resource.setrlimit(resource.RLIMIT_FSIZE,
+                                                               (limit, limit)))).returncode
 
     def check_output(self, status):
         self.check(status == int(self.value("exit", "0")), f"exit status {status}")
@@ -109,7 +114,8 @@ class Case:
         trace = (logs / "trace").read_text("latin-1")
         boxes = re.findall(r'MessageBox[AW]\(00000000,\w+ L?"((?:[^"\\]|\\.)*)"(\.*),\w+ '
                            r'L?"Morvelan v1\.51 - Info",00000000\)', trace)
-        want = [v for boxed, v in said if boxed]
+        # Under a file size limit the trace is cut short; standard output shows the reports.
+        want = [v for boxed, v in said if boxed and not self.values("limit")]
         self.check(len(boxes) == len(want) and all(
             self.expand(w).startswith(unescape(t)) if cut else re.fullmatch(self.pattern(w),
                                                                             unescape(t))

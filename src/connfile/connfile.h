@@ -43,8 +43,20 @@ struct CONFIG_DATA {
 // Sets every field but destination_file, which only "-s" sets.
 void initDefaultData(CONFIG_DATA& data);
 
-// The ANSI file functions of Windows take at most MAX_PATH (260) characters with the terminator.
+// The file functions of Windows take at most MAX_PATH (260) UTF-16 units with the terminator.
 constexpr std::size_t kMaxPath = 259;
+
+// Texts are UTF-8 inside the program and UTF-16 at the Windows calls.
+#ifdef _WIN32
+using Utf16 = std::wstring;
+#else
+using Utf16 = std::u16string;
+#endif
+
+// Exact conversions both ways: an unpaired surrogate keeps a three-byte form of its own (as in
+// WTF-8), so that no character of the command line is ever changed on the way.
+std::string toUtf8(std::basic_string_view<Utf16::value_type> text);
+Utf16 toUtf16(std::string_view text);
 
 constexpr int kWriteOk = 0;
 constexpr int kWriteFailed = 2;
@@ -78,8 +90,11 @@ TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::
 bool isTempFile(std::string_view name);
 
 #ifdef _WIN32
-// Writes formatConfigFile(data) to fileName, only as a new file when exclusive; on any failure
-// no file is left behind.
+// The text in the ANSI code page; exact tells whether every character has a form there.
+std::string toAnsi(const Utf16& text, bool& exact);
+
+// Writes formatConfigFile(data) to fileName, in the ANSI code page when it holds every
+// character, else in UTF-16; only as a new file when exclusive; never half a file.
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive);
 
 // Protects data.password for the current user and replaces it by the blob in hexadecimal.

@@ -1,5 +1,69 @@
-// Hexadecimal encoding, secret wiping and temporary file names: no platform calls.
+// Text encodings, secret wiping and temporary file names: no platform calls.
 #include "connfile.h"
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
+    if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+    } else {
+        if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        }
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (c & 0x3F));
+}
+
+bool isHigh(char32_t c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
+
+bool isLow(char32_t c) {
+    return c >= 0xDC00 && c < 0xE000;
+}
+
+} // namespace
+
+std::string toUtf8(std::basic_string_view<Utf16::value_type> text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char16_t>(text[i]);
+        const char32_t next = i + 1 < text.size() ? static_cast<char16_t>(text[i + 1]) : 0;
+        if (isHigh(c) && isLow(next)) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+            ++i;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+// Reads what toUtf8 writes; other bytes give other characters, never a read past the end.
+Utf16 toUtf16(std::string_view text) {
+    Utf16 out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i++]);
+        const int extra = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        char32_t c = extra == 0 ? lead : lead & (0x3Fu >> extra);
+        for (int n = 0; n < extra && i < text.size(); ++n) {
+            c = c << 6 | (static_cast<unsigned char>(text[i++]) & 0x3Fu);
+        }
+        if (c >= 0x10000) {
+            out += static_cast<Utf16::value_type>(0xD800 + ((c - 0x10000) >> 10));
+            c = 0xDC00 + (c & 0x3FF);
+        }
+        out += static_cast<Utf16::value_type>(c);
+    }
+    return out;
+}
 
 std::string hexUpper(const unsigned char* bytes, std::size_t count) {
     static const char digits[] = "0123456789ABCDEF";

@@ -3,41 +3,13 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <dpapi.h>
-#include <string>
 
 static_assert(sizeof(wchar_t) == 2, "the client expects UTF-16 text");
 
-namespace {
-
-// The command line arrives in the ANSI code page, so the password is converted from it,
-// not from the C runtime's locale, which would turn 0x80 into U+0080 instead of the euro sign.
-bool toUtf16(const std::string& text, std::wstring& wide) {
-    wide.clear();
-    if (text.empty()) {
-        return true;
-    }
-    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
-        return false;
-    }
-    const int length = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (units <= 0) {
-        return false;
-    }
-    wide.resize(static_cast<std::size_t>(units));
-    return MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) == units;
-}
-
-} // namespace
-
 unsigned long cryptPassword(CONFIG_DATA& data) {
-    std::wstring wide;
-    if (!toUtf16(data.password, wide)) {
-        wipe(wide.data(), wide.size() * sizeof(wchar_t));
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
+    // The exact UTF-16 text that was typed: any character works.
+    Utf16 wide = toUtf16(data.password);
     // The terminator is protected too: the client reads the blob as a NUL-terminated string.
     DATA_BLOB in{static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)),
                  reinterpret_cast<BYTE*>(wide.data())};

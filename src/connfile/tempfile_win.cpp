@@ -14,16 +14,13 @@ ULONGLONG ticks(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-std::string environmentValue(const char* name, bool& found) {
-    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+std::string environmentValue(const wchar_t* name, bool& found) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
     found = size != 0;
-    if (!found) {
-        return {};
-    }
-    std::string value(size, '\0');
-    const DWORD length = GetEnvironmentVariableA(name, value.data(), size);
+    Utf16 value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
     value.resize(length < size ? length : 0);
-    return value;
+    return toUtf8(value);
 }
 
 // Deletes the connection files of earlier runs, which hold protected passwords, once their
@@ -31,28 +28,28 @@ std::string environmentValue(const char* name, bool& found) {
 void deleteOldFiles(const std::string& dir) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*.tmp").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(toUtf16(dir + "\\*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return;
     }
     do {
         // The pattern also matches longer extensions through 8.3 short names ("a.tmpx").
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            isTempFile(found.cFileName) &&
+        const std::string name = toUtf8(found.cFileName);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && isTempFile(name) &&
             ticks(now) > ticks(found.ftLastWriteTime) + kGraceTicks) {
-            DeleteFileA((dir + "\\" + found.cFileName).c_str());
+            DeleteFileW(toUtf16(dir + "\\" + name).c_str());
         }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
 }
 
 // Creates the private folder, or cleans it of old files; false when it cannot be had.
 bool preparePrivateDir(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE entry = FindFirstFileA(dir.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE entry = FindFirstFileW(toUtf16(dir).c_str(), &found);
     if (entry == INVALID_HANDLE_VALUE) {
-        return CreateDirectoryA(dir.c_str(), nullptr) != 0;
+        return CreateDirectoryW(toUtf16(dir).c_str(), nullptr) != 0;
     }
     // Any entry of that name counts as the folder; a plain file then makes the write fail.
     FindClose(entry);
@@ -62,7 +59,7 @@ bool preparePrivateDir(const std::string& dir) {
 
 std::string privateDir(std::string_view prefix) {
     bool haveTemp = false;
-    const std::string temp = environmentValue("TEMP", haveTemp);
+    const std::string temp = environmentValue(L"TEMP", haveTemp);
     if (!haveTemp) {
         // Console only: a message box here would stop scripts for what is not an error.
         (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
@@ -70,7 +67,7 @@ std::string privateDir(std::string_view prefix) {
     }
     const std::string dir = temp + "\\morvelan";
     // A name too long to use is refused by the writer; the folder is left alone then.
-    const std::size_t nameLength = dir.size() + 1 + prefix.size() + 14;
+    const std::size_t nameLength = toUtf16(dir).size() + 1 + toUtf16(prefix).size() + 14;
     return nameLength > kMaxPath || preparePrivateDir(dir) ? dir : "c:";
 }
 

@@ -1,28 +1,61 @@
-// Windows: writes the connection file, whole or not at all.
+// Windows: writes the connection file, whole or not at all, in the encoding its text needs.
 #include "connfile.h"
 
 #include <windows.h>
 
+namespace {
+
+// The client reads ANSI and UTF-16 files; ANSI keeps the files of earlier releases unchanged.
+std::string fileBytes(const std::string& text) {
+    const Utf16 wide = toUtf16(text);
+    bool exact = false;
+    std::string bytes = toAnsi(wide, exact);
+    if (!exact) {
+        bytes = "\xFF\xFE"; // little-endian byte-order mark, as the client writes its own files
+        bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::string toAnsi(const Utf16& text, bool& exact) {
+    // Never a look-alike: a character without a form of its own there counts as not exact.
+    // A UTF-8 code page holds every character and takes neither the flag nor the report.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* report = utf8 ? nullptr : &usedDefault;
+    const int length = static_cast<int>(text.size());
+    const int size =
+        WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, report);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, flags, text.data(), length, out.data(), size, nullptr, report);
+    exact = usedDefault == FALSE;
+    return out;
+}
+
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive) {
+    const Utf16 path = toUtf16(fileName);
     // Refused here rather than by Windows, which may cut or reinterpret a longer path.
-    if (fileName.size() > kMaxPath) {
+    if (path.size() > kMaxPath) {
         return kWriteFailed;
     }
-    const std::string text = formatConfigFile(data);
+    const std::string bytes = fileBytes(formatConfigFile(data));
     // A new temporary file never replaces another run's; a saved file replaces the user's own.
     HANDLE file =
-        CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr,
-                    exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, exclusive ? CREATE_NEW : CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_FILE_EXISTS ? kWriteTaken : kWriteFailed;
     }
     DWORD written = 0;
     const bool ok =
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size();
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
     if (!CloseHandle(file) || !ok) {
         // A truncated connection file would fail later in the client, far from the cause.
-        DeleteFileA(fileName.c_str());
+        DeleteFileW(path.c_str());
         return kWriteFailed;
     }
     return kWriteOk;

@@ -1,19 +1,19 @@
 // Windows: the console entry, which hands the command-line tail to WinMain.
 #include "morvelan.h"
 
+#include "../connfile/connfile.h"
+
 #include <windows.h>
 
-#include <cstring>
-
 int main() {
-    static char noCommandLine[] = "";
-    char* commandLine = GetCommandLineA();
-    if (commandLine == nullptr) {
-        commandLine = noCommandLine;
-    }
+    const wchar_t* commandLine = GetCommandLineW();
+    // Read in UTF-16 and split in UTF-8: no character is changed, and no quote appears that
+    // was not typed (the ANSI form turns look-alikes such as U+FF02 into '"').
+    std::string line = toUtf8(commandLine != nullptr ? commandLine : L"");
     // The C runtime's own argv splitting differs from the program's rules, so it is not used.
-    const std::string_view tail =
-        commandTail(std::string_view(commandLine, std::strlen(commandLine)));
-    char* lpCmdLine = commandLine + (tail.data() - commandLine);
-    return WinMain(GetModuleHandleA(nullptr), nullptr, lpCmdLine, 1);
+    std::string tail(commandTail(line));
+    wipe(line);
+    const int status = WinMain(GetModuleHandleW(nullptr), nullptr, tail.data(), 1);
+    wipe(tail);
+    return status;
 }

@@ -35,7 +35,7 @@ int launch(const CONFIG_DATA& values) {
     const unsigned long error = startClient(mstsc_path, cfg.path);
     if (error != 0) {
         // Nobody will read the file, and it holds the protected password.
-        DeleteFileA(cfg.path.c_str());
+        DeleteFileW(toUtf16(cfg.path).c_str());
         return fail("Error: Cannot start the Remote Desktop client " +
                     mstsc_path.value_or("mstsc.exe") + " (" + windowsError(error) + ").");
     }
@@ -44,6 +44,7 @@ int launch(const CONFIG_DATA& values) {
 
 } // namespace
 
+// lpCmdLine is the command-line tail in UTF-8, as the entry converted it.
 int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE hinstPrev,
                    LPSTR lpCmdLine, [[maybe_unused]] int nCmdShow) {
     CONFIG_DATA values;

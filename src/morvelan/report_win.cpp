@@ -2,6 +2,7 @@
 #include "morvelan.h"
 
 #include "../cmdline/cmdline.h"
+#include "../connfile/connfile.h"
 
 #include <windows.h>
 
@@ -10,12 +11,16 @@
 std::string logbuff;
 
 void logmb() {
-    // Without a console the message box below still shows the text, so write errors are moot.
-    (void)std::fputs(logbuff.c_str(), stdout);
+    const Utf16 text = toUtf16(logbuff);
+    // Scripts read standard output in the ANSI code page, as earlier releases wrote it; a
+    // character without a form there shows as "?" on it, and exactly in the box. Without a
+    // console the box still shows the text, so write errors are moot.
+    bool exact = true;
+    (void)std::fputs(toAnsi(text, exact).c_str(), stdout);
     (void)std::fputc('\n', stdout);
     // Scripts reading the output should see it while the box is still open.
     (void)std::fflush(stdout);
-    MessageBoxA(nullptr, logbuff.c_str(), "Morvelan v1.51 - Info", MB_OK);
+    MessageBoxW(nullptr, text.c_str(), L"Morvelan v1.51 - Info", MB_OK);
 }
 
 int fail(std::string_view message) {

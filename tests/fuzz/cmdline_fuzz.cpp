@@ -1,10 +1,12 @@
-// Fuzz target: any command-line tail through the tokenizer and the options.
+// Fuzz target: any command-line tail through the tokenizer and the options, and any UTF-16
+// command line through its UTF-8 form and back.
 #include "cmdline/cmdline.h"
 #include "connfile/connfile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -26,5 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     clearArgs();
+    Utf16 units(size / 2, 0);
+    std::memcpy(units.data(), data, units.size() * 2);
+    if (toUtf16(toUtf8(units)) != units) {
+        std::abort();
+    }
     return 0;
 }

@@ -39,6 +39,23 @@ TEST(Writer, WritesValuesUnchangedAfterTheirKeys) {
     }
 }
 
+TEST(Utf8, ConvertsBothWaysExactly) {
+    const std::pair<std::u16string, std::string> cases[] = {
+        {u"a \"b\"", "a \"b\""},
+        {u"\u00E9\u00AD", "\xC3\xA9\xC2\xAD"},
+        {u"\u0416\u07FF\u0800", "\xD0\x96\xDF\xBF\xE0\xA0\x80"},
+        {u"\uFF02", "\xEF\xBC\x82"}, // a look-alike quote stays what it is
+        {u"\U0001F511\U0010FFFF", "\xF0\x9F\x94\x91\xF4\x8F\xBF\xBF"},
+        // Unpaired surrogates keep a form of their own.
+        {std::u16string{0xD800, u'x', 0xDFFF}, "\xED\xA0\x80x\xED\xBF\xBF"},
+        {std::u16string{0xDBFF}, "\xED\xAF\xBF"},
+    };
+    for (const auto& [utf16, utf8] : cases) {
+        EXPECT_EQ(toUtf8(utf16), utf8);
+        EXPECT_EQ(toUtf16(utf8), utf16) << utf8;
+    }
+}
+
 TEST(Hex, EveryByteGivesTwoUppercaseDigits) {
     const unsigned char bytes[] = {5, 171, 0, 255, 16};
     EXPECT_EQ(hexUpper(bytes, sizeof bytes), "05AB00FF10");

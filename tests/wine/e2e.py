@@ -35,7 +35,7 @@ def set_up_prefix():
         wine("wineboot", "-i", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # The relay trace then shows the message boxes and nothing else.
     wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
-         "user32.MessageBoxA;user32.MessageBoxW", "/f", stdout=subprocess.DEVNULL)
+         "user32.MessageBoxW", "/f", stdout=subprocess.DEVNULL)
     for folder in ("system32", "syswow64"):  # where 64-bit and 32-bit programs look
         if (prefix / "drive_c/windows" / folder).is_dir():
             shutil.copy(helper, prefix / "drive_c/windows" / folder / "mstsc.exe")
@@ -112,8 +112,8 @@ class Case:
         want = "".join(self.pattern(v + "\n", form=ansi) for _, v in said)
         self.check(re.fullmatch(want, out), f"standard output {out!r}")
         trace = (logs / "trace").read_text("latin-1")
-        boxes = re.findall(r'MessageBox[AW]\(00000000,\w+ L?"((?:[^"\\]|\\.)*)"(\.*),\w+ '
-                           r'L?"Morvelan v1\.51 - Info",00000000\)', trace)
+        boxes = re.findall(r'MessageBoxW\(00000000,\w+ L"((?:[^"\\]|\\.)*)"(\.*),\w+ '
+                           r'L"Morvelan v1\.51 - Info",00000000\)', trace)
         # Under a file size limit the trace is cut short; standard output shows the reports.
         want = [v for boxed, v in said if boxed and not self.values("limit")]
         self.check(len(boxes) == len(want) and all(

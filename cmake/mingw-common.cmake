@@ -1,8 +1,8 @@
 # Settings shared by both mingw-w64 toolchain files.
-# The -posix variants give the C++ thread library that GoogleTest needs; -static links
-# winpthread into the exe, so it imports no DLL for it.
-set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
+# The -win32 variants use Windows' own threads: the program needs no thread library, and the
+# -posix ones would link 25 KiB of winpthread into the exe.
+set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-win32)
 set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

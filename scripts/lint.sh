@@ -21,7 +21,7 @@ mapfile -t windows < <(git ls-files 'src/*_win.cpp' 'tests/wine/*.cpp')
 mingw_cxx=()
 while read -r dir; do
     mingw_cxx+=("--extra-arg=-isystem$dir")
-done < <(x86_64-w64-mingw32-g++-posix -E -x c++ - -v </dev/null 2>&1 | grep '^ .*/include/c++')
+done < <(x86_64-w64-mingw32-g++-win32 -E -x c++ - -v </dev/null 2>&1 | grep '^ .*/include/c++')
 
 tidy() { # build folder, extra arguments..., then the files on standard input
     xargs -P 2 -n 1 clang-tidy --quiet -p "$@" 2>&1 | grep -v 'warnings generated' || true

@@ -39,7 +39,10 @@ ArgsResult parseArgs(std::string_view lpCmdLine) {
     if (line.empty()) {
         return ArgsResult::empty;
     }
+    // Room enough from the start: growing would free copies of the password unwiped.
+    args.reserve(kMaxArgs);
     Scanner s;
+    s.carg.reserve(line.size());
     for (std::size_t i = 0; i <= line.size(); ++i) {
         const char c = i < line.size() ? line[i] : '\0';
         if (!s.parsing) {

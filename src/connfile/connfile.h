@@ -97,9 +97,9 @@ std::string toAnsi(const Utf16& text, bool& exact);
 // character, else in UTF-16; only as a new file when exclusive; never half a file.
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive);
 
-// Protects data.password for the current user and replaces it by the blob in hexadecimal.
-// Returns 0, or the Windows error code when the password could not be protected.
-unsigned long cryptPassword(CONFIG_DATA& data);
+// Protects data.password for the current user and replaces it by the blob in hexadecimal;
+// false, with the Windows error code in error, when the password could not be protected.
+bool cryptPassword(CONFIG_DATA& data, unsigned long& error);
 
 // Prepares the private temporary folder and writes the new connection file in it.
 TempPlacement genTempName(std::string_view prefix,

@@ -33,7 +33,9 @@ bool isLow(char32_t c) {
 } // namespace
 
 std::string toUtf8(std::basic_string_view<Utf16::value_type> text) {
+    // Room enough from the start: growing would free copies of a password unwiped.
     std::string out;
+    out.reserve(3 * text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = static_cast<char16_t>(text[i]);
         const char32_t next = i + 1 < text.size() ? static_cast<char16_t>(text[i + 1]) : 0;
@@ -49,6 +51,7 @@ std::string toUtf8(std::basic_string_view<Utf16::value_type> text) {
 // Reads what toUtf8 writes; other bytes give other characters, never a read past the end.
 Utf16 toUtf16(std::string_view text) {
     Utf16 out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i++]);
         const int extra = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;

@@ -7,22 +7,21 @@
 
 static_assert(sizeof(wchar_t) == 2, "the client expects UTF-16 text");
 
-unsigned long cryptPassword(CONFIG_DATA& data) {
+bool cryptPassword(CONFIG_DATA& data, unsigned long& error) {
     // The exact UTF-16 text that was typed: any character works.
     Utf16 wide = toUtf16(data.password);
     // The terminator is protected too: the client reads the blob as a NUL-terminated string.
     DATA_BLOB in{static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)),
                  reinterpret_cast<BYTE*>(wide.data())};
     DATA_BLOB out{0, nullptr};
-    const BOOL ok = CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, 0, &out);
-    const DWORD error = ok ? 0 : GetLastError();
+    const bool ok = CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, 0, &out) != FALSE;
+    error = ok ? 0 : GetLastError();
     wipe(wide.data(), wide.size() * sizeof(wchar_t));
-    if (!ok) {
-        return error != 0 ? error : static_cast<DWORD>(ERROR_GEN_FAILURE);
+    if (ok) {
+        std::string hex = hexUpper(out.pbData, out.cbData);
+        LocalFree(out.pbData);
+        wipe(data.password);
+        data.password = std::move(hex);
     }
-    std::string hex = hexUpper(out.pbData, out.cbData);
-    LocalFree(out.pbData);
-    wipe(data.password);
-    data.password = std::move(hex);
-    return 0;
+    return ok;
 }

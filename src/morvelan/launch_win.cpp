@@ -62,8 +62,8 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
     if (cmd.result == CmdLineResult::too_many_args) {
         return fail(kTooManyArgsMessage);
     }
-    const unsigned long error = cryptPassword(values);
-    if (error != 0) {
+    unsigned long error = 0;
+    if (!cryptPassword(values, error)) {
         wipe(values.password);
         return fail("Error: Cannot protect the password for the current user (" +
                     windowsError(error) + "); nothing was written.");

@@ -1,22 +1,14 @@
 #!/usr/bin/env bash
-# Makes the release package and checks what it holds against the build and the tree.
+# Makes the release package and checks it: its checksum, and that it holds exactly the exe,
+# the README and the licence of this build and tree.
 set -euo pipefail
-build=$1
-name=$2
-exe=$3
-source=$4
-cd "$build"
-rm -rf package
-cpack --config CPackConfig.cmake >/dev/null
-zip="package/$name.zip"
-[ -f "$zip" ] || { echo "no $zip"; exit 1; }
-(cd package && sha256sum -c "$name.zip.sha256")
+build=$1 name=$2 exe=$3 source=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && cmake -E tar xf "$build/$zip")
-listing=$(cd "$work" && find . -type f | sort | tr '\n' ' ')
-[ "$listing" = "./LICENSE ./README.md ./morvelan.exe " ] || { echo "unexpected content: $listing"; exit 1; }
-cmp "$work/morvelan.exe" "$exe"
-cmp "$work/README.md" "$source/README.md"
-cmp "$work/LICENSE" "$source/LICENSE"
-echo "ok: $zip holds morvelan.exe, README.md and LICENSE; checksum verified"
+cd "$build" && rm -rf package && cpack --config CPackConfig.cmake >/dev/null
+(cd package && sha256sum -c "$name.zip.sha256")
+cd "$work" && cmake -E tar xf "$build/package/$name.zip"
+[ "$(find . -type f | sort | xargs)" = "./LICENSE ./README.md ./morvelan.exe" ] ||
+    { echo "unexpected content: $(find . -type f | xargs)"; exit 1; }
+cmp morvelan.exe "$exe" && cmp README.md "$source/README.md" && cmp LICENSE "$source/LICENSE"
+echo "ok: $name.zip holds morvelan.exe, README.md and LICENSE; checksum verified"

@@ -90,18 +90,21 @@ class Case:
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))).returncode
         # On a real display the box is a window that the program waits on until OK.
         subprocess.run([SERVER, "-k"], env=ENV)  # its desktop process had no display
-        xvfb = subprocess.Popen(["Xvfb", ":77", "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
-        env["DISPLAY"] = ":77"
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp"],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        env["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
         program = subprocess.Popen(command, env=env, **io)
-        find = ["xdotool", "search", "--sync", "--name", r"^Morvelan v1\.51 - Info$"]
-        subprocess.run(find, env=env, timeout=60, capture_output=True)
-        time.sleep(1)
-        waited = program.poll() is None
-        subprocess.run(find + ["windowfocus", "--sync", "key", "Return"], env=env, timeout=60)
-        status = program.wait(60)
-        subprocess.run([SERVER, "-k"], env=ENV)
-        xvfb.terminate()
-        return status if waited else "did not wait for OK"
+        try:
+            find = ["xdotool", "search", "--sync", "--name", r"^Morvelan v1\.51 - Info$"]
+            subprocess.run(find, env=env, timeout=60, capture_output=True)
+            time.sleep(1)
+            waited = program.poll() is None
+            subprocess.run(find + ["windowfocus", "--sync", "key", "Return"], env=env, timeout=60)
+            return program.wait(60) if waited else "did not wait for OK"
+        finally:
+            program.kill()
+            subprocess.run([SERVER, "-k"], env=ENV)
+            xvfb.terminate()
 
     def transcript(self, status):
         """What the runs did: exit status, output, boxes, clients, and the files they left."""

@@ -107,8 +107,5 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[0], "mstsc.exe") == 0) {
         return client();
     }
-    if (argc == 3 && std::strcmp(argv[1], "run") == 0) {
-        return run(argv[2]);
-    }
-    return argc > 1 && std::strcmp(argv[1], "unprotect") == 0 ? unprotect(argc, argv) : 2;
+    return argc == 3 && std::strcmp(argv[1], "run") == 0 ? run(argv[2]) : unprotect(argc, argv);
 }

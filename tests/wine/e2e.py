@@ -134,15 +134,15 @@ class Case:
 
     def test(self):
         self.prepare()
-        aside = list(prefix.glob("drive_c/windows/sys*/mstsc.exe")) * bool(self.values("noclient"))
-        for path in aside:
-            path.rename(path.with_suffix(".off"))
-        try:
-            with open(logs / "out", "wb") as out, open(logs / "trace", "wb") as trace:
-                status = self.run({"cwd": self.dir, "stdout": out, "stderr": trace})
-        finally:
-            for path in aside:
-                path.with_suffix(".off").rename(path)
+        # The stand-in client, where 64-bit and 32-bit programs look for it (or nowhere).
+        for folder in ("system32", "syswow64"):
+            client = prefix / f"drive_c/windows/{folder}/mstsc.exe"
+            if self.values("noclient"):
+                client.unlink(missing_ok=True)
+            else:
+                shutil.copy(helper, client)
+        with open(logs / "out", "wb") as out, open(logs / "trace", "wb") as trace:
+            status = self.run({"cwd": self.dir, "stdout": out, "stderr": trace})
         want = "\n".join(self.values(">")).replace("{usage}", USAGE.replace("\n", "\nout "))
         return list(difflib.unified_diff(want.split("\n"), self.transcript(status), "expected",
                                          "got", lineterm=""))
@@ -154,8 +154,6 @@ def main():
     # The relay trace shows the message boxes and nothing else.
     wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
          "user32.MessageBoxW", "/f", stdout=subprocess.DEVNULL)
-    for folder in ("system32", "syswow64"):  # where 64-bit and 32-bit programs look
-        shutil.copy(helper, prefix / "drive_c/windows" / folder / "mstsc.exe")
     logs.mkdir(exist_ok=True)
     cases = []
     for line in (pathlib.Path(__file__).parent / "cases.txt").read_text("utf-8").splitlines():

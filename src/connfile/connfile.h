@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -90,16 +91,21 @@ TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::
 bool isTempFile(std::string_view name);
 
 #ifdef _WIN32
-// The text in the ANSI code page; exact tells whether every character has a form there.
-std::string toAnsi(const Utf16& text, bool& exact);
+struct AnsiText {
+    std::string text;
+    bool exact; // every character has a form of its own in the ANSI code page
+};
+
+// The text in the ANSI code page, "?" standing for a character without a form there.
+AnsiText toAnsi(const Utf16& text);
 
 // Writes formatConfigFile(data) to fileName, in the ANSI code page when it holds every
 // character, else in UTF-16; only as a new file when exclusive; never half a file.
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive);
 
 // Protects data.password for the current user and replaces it by the blob in hexadecimal;
-// false, with the Windows error code in error, when the password could not be protected.
-bool cryptPassword(CONFIG_DATA& data, unsigned long& error);
+// the Windows error code when the password could not be protected.
+std::optional<unsigned long> cryptPassword(CONFIG_DATA& data);
 
 // Prepares the private temporary folder and writes the new connection file in it.
 TempPlacement genTempName(std::string_view prefix,

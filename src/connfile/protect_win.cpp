@@ -7,7 +7,7 @@
 
 static_assert(sizeof(wchar_t) == 2, "the client expects UTF-16 text");
 
-bool cryptPassword(CONFIG_DATA& data, unsigned long& error) {
+std::optional<unsigned long> cryptPassword(CONFIG_DATA& data) {
     // The exact UTF-16 text that was typed: any character works.
     Utf16 wide = toUtf16(data.password);
     // The terminator is protected too: the client reads the blob as a NUL-terminated string.
@@ -15,13 +15,14 @@ bool cryptPassword(CONFIG_DATA& data, unsigned long& error) {
                  reinterpret_cast<BYTE*>(wide.data())};
     DATA_BLOB out{0, nullptr};
     const bool ok = CryptProtectData(&in, L"psw", nullptr, nullptr, nullptr, 0, &out) != FALSE;
-    error = ok ? 0 : GetLastError();
+    const DWORD error = GetLastError();
     wipe(wide.data(), wide.size() * sizeof(wchar_t));
-    if (ok) {
-        std::string hex = hexUpper(out.pbData, out.cbData);
-        LocalFree(out.pbData);
-        wipe(data.password);
-        data.password = std::move(hex);
+    if (!ok) {
+        return error;
     }
-    return ok;
+    std::string hex = hexUpper(out.pbData, out.cbData);
+    LocalFree(out.pbData);
+    wipe(data.password);
+    data.password = std::move(hex);
+    return std::nullopt;
 }

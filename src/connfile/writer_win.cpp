@@ -8,8 +8,7 @@ namespace {
 // The client reads ANSI and UTF-16 files; ANSI keeps the files of earlier releases unchanged.
 std::string fileBytes(const std::string& text) {
     const Utf16 wide = toUtf16(text);
-    bool exact = false;
-    std::string bytes = toAnsi(wide, exact);
+    auto [bytes, exact] = toAnsi(wide);
     if (!exact) {
         bytes = "\xFF\xFE"; // little-endian byte-order mark, as the client writes its own files
         bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
@@ -19,7 +18,7 @@ std::string fileBytes(const std::string& text) {
 
 } // namespace
 
-std::string toAnsi(const Utf16& text, bool& exact) {
+AnsiText toAnsi(const Utf16& text) {
     // Never a look-alike: a character without a form of its own there counts as not exact.
     // A UTF-8 code page holds every character and takes neither the flag nor the report.
     const bool utf8 = GetACP() == CP_UTF8;
@@ -31,8 +30,7 @@ std::string toAnsi(const Utf16& text, bool& exact) {
         WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, report);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, flags, text.data(), length, out.data(), size, nullptr, report);
-    exact = usedDefault == FALSE;
-    return out;
+    return {out, usedDefault == FALSE};
 }
 
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive) {

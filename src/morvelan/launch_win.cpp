@@ -62,11 +62,10 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
     if (cmd.result == CmdLineResult::too_many_args) {
         return fail(kTooManyArgsMessage);
     }
-    unsigned long error = 0;
-    if (!cryptPassword(values, error)) {
+    if (const std::optional<unsigned long> error = cryptPassword(values)) {
         wipe(values.password);
         return fail("Error: Cannot protect the password for the current user (" +
-                    windowsError(error) + "); nothing was written.");
+                    windowsError(*error) + "); nothing was written.");
     }
     return values.saveonly != 0 ? saveOnly(values) : launch(values);
 }

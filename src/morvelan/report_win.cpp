@@ -15,8 +15,7 @@ void logmb() {
     // Scripts read standard output in the ANSI code page, as earlier releases wrote it; a
     // character without a form there shows as "?" on it, and exactly in the box. Without a
     // console the box still shows the text, so write errors are moot.
-    bool exact = true;
-    (void)std::fputs(toAnsi(text, exact).c_str(), stdout);
+    (void)std::fputs(toAnsi(text).text.c_str(), stdout);
     (void)std::fputc('\n', stdout);
     // Scripts reading the output should see it while the box is still open.
     (void)std::fflush(stdout);

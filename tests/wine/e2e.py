@@ -24,10 +24,9 @@ def wine(*args, **kw):
 
 
 def opened(blobs):  # what each protected password opens to, and its description
-    lines = wine(helper, "unprotect", *blobs, capture_output=True, text=True).stdout.split("\n")
-    return {blob: " ".join([repr(bytes.fromhex(line.split()[0]).decode(
-        "utf-16-le", "surrogatepass")), *line.split()[1:]]) if line.strip() else "nothing"
-        for blob, line in zip(blobs, lines)}
+    out = wine(helper, "unprotect", *blobs, capture_output=True, text=True).stdout.split("\n")
+    return {b: f"{bytes.fromhex(o.split()[0]).decode('utf-16-le', 'surrogatepass')!r} "
+               f"{o.split()[1]}" if o.strip() else "nothing" for b, o in zip(blobs, out)}
 
 
 def describe(data, blobs):
@@ -117,8 +116,7 @@ class Case:
                  if p.suffix not in (".cmd", ".got")}
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [f for _, f in started] + list(files.values())).replace(b"\0", b"").decode("latin-1")))
-        # Wine's trace escapes characters (but for \n, kept) and cuts long texts short: the start
-        # of each is enough.
+        # Wine's trace escapes characters (\n is kept) and cuts long texts: the start is enough.
         lines = [f"exit {status}", *("out " + line for line in out)]
         lines += ["box " + re.sub(r"\\([0-9a-f]{4}|[^n])", lambda m: chr(int(m[1], 16)) if len(
             m[1]) == 4 else m[1], text)[:120] for text in boxes]
@@ -162,8 +160,6 @@ def main():
             cases.append(Case(value))
         elif key and not key.startswith("#"):
             cases[-1].items.append((key, value))
-    if QEMU:
-        print("fallback: the 32-bit exe runs under qemu-i386, only the cases marked qemu")
     subprocess.run([SERVER, "-p"], env=ENV)  # one server for every case: faster starts
     passed = failed = 0
     try:
@@ -173,7 +169,8 @@ def main():
             print(("FAIL " if diff else "ok   ") + case.name, *diff, sep="\n    ", flush=True)
     finally:
         subprocess.run([SERVER, "-k"], env=ENV)
-    print(f"{exe.parent.name}/{exe.name}: {passed} passed, {failed} failed")
+    fallback = " (fallback: under qemu-i386, only the cases marked qemu)" if QEMU else ""
+    print(f"{exe.parent.name}/{exe.name}{fallback}: {passed} passed, {failed} failed")
     return 1 if failed else 0
 
 

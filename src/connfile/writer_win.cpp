@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace {
 
 // The client reads ANSI and UTF-16 files; ANSI keeps the files of earlier releases unchanged.
@@ -30,7 +32,7 @@ AnsiText toAnsi(const Utf16& text) {
         WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, report);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, flags, text.data(), length, out.data(), size, nullptr, report);
-    return {out, usedDefault == FALSE};
+    return {std::move(out), usedDefault == FALSE};
 }
 
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive) {

@@ -37,11 +37,13 @@ enum class CmdLineResult {
     ok,
     usage,         // a required option or an option's value is missing, or "-r" is malformed
     too_many_args, // the line holds more than kMaxArgs arguments
+    refused,       // a value cannot be taken as it stands; message says why
 };
 
 struct CmdLineOutcome {
     CmdLineResult result;
     bool unterminated; // the unterminated-quote message is due, whatever the result
+    std::string message;
 };
 
 // Splits the tail and copies the options' values into data.

@@ -7,24 +7,31 @@
 
 namespace {
 
-enum class Kind { text, resolution, save };
+// line: a text written as a line of the connection file, where a line break would begin a
+// setting of the caller's choosing. The password is written in hexadecimal, and the title
+// only names the file: they may hold any character.
+enum class Kind { text, line, resolution, save };
 
 struct Option {
     const char* name;
     bool required;
     Kind kind;
     std::string CONFIG_DATA::*field;
+    const char* refusal; // the message for a value of the right form that cannot be taken
 };
 
 // Applied in this order: the first missing required option ends the run.
 const Option kOptions[] = {
-    {"-u", true, Kind::text, &CONFIG_DATA::username},
-    {"-p", true, Kind::text, &CONFIG_DATA::password},
-    {"-h", true, Kind::text, &CONFIG_DATA::full_address},
-    {"-t", true, Kind::text, &CONFIG_DATA::window_title},
-    {"-d", false, Kind::text, &CONFIG_DATA::domain},
-    {"-r", false, Kind::resolution, nullptr},
-    {"-s", false, Kind::save, &CONFIG_DATA::destination_file},
+    {"-u", true, Kind::line, &CONFIG_DATA::username,
+     "Error: The user name (-u) may not hold a line break; nothing was done."},
+    {"-p", true, Kind::text, &CONFIG_DATA::password, nullptr},
+    {"-h", true, Kind::line, &CONFIG_DATA::full_address,
+     "Error: The host name (-h) may not hold a line break; nothing was done."},
+    {"-t", true, Kind::text, &CONFIG_DATA::window_title, nullptr},
+    {"-d", false, Kind::line, &CONFIG_DATA::domain,
+     "Error: The domain (-d) may not hold a line break; nothing was done."},
+    {"-r", false, Kind::resolution, nullptr, nullptr},
+    {"-s", false, Kind::save, &CONFIG_DATA::destination_file, nullptr},
 };
 
 bool isSpace(char c) {
@@ -73,26 +80,32 @@ bool applyResolution(const std::string& value, CONFIG_DATA& data) {
     return true;
 }
 
-bool applyOption(const Option& option, const std::string& value, CONFIG_DATA& data) {
+CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG_DATA& data) {
     switch (option.kind) {
+    case Kind::line:
+        if (value.find_first_of("\r\n") != std::string::npos) {
+            return CmdLineResult::refused;
+        }
+        data.*option.field = value;
+        return CmdLineResult::ok;
     case Kind::text:
         data.*option.field = value;
-        return true;
+        return CmdLineResult::ok;
     case Kind::resolution:
-        return applyResolution(value, data);
+        return applyResolution(value, data) ? CmdLineResult::ok : CmdLineResult::usage;
     case Kind::save:
         data.*option.field = value;
         data.saveonly = 1;
-        return true;
+        return CmdLineResult::ok;
     }
-    return false;
+    return CmdLineResult::usage;
 }
 
 } // namespace
 
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
     const ArgsResult split = parseArgs(lpCmdLine);
-    CmdLineOutcome outcome{CmdLineResult::ok, split == ArgsResult::unterminated};
+    CmdLineOutcome outcome{CmdLineResult::ok, split == ArgsResult::unterminated, {}};
     // A dropped argument could turn a save into a launch, so an overlong line is refused whole.
     if (split == ArgsResult::too_many) {
         outcome.result = CmdLineResult::too_many_args;
@@ -104,8 +117,12 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
         }
         // An option that stands last has no value; that is as good as a missing one.
         const std::string* value = getValue(option.name);
-        if (value == nullptr || !applyOption(option, *value, data)) {
-            outcome.result = CmdLineResult::usage;
+        outcome.result =
+            value != nullptr ? applyOption(option, *value, data) : CmdLineResult::usage;
+        if (outcome.result == CmdLineResult::refused) {
+            outcome.message = option.refusal;
+        }
+        if (outcome.result != CmdLineResult::ok) {
             return outcome;
         }
     }

@@ -87,6 +87,9 @@ struct TempPlacement {
 TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
                             const std::function<int(const std::string&)>& write);
 
+// The title as a part of a file name: each character Windows refuses in names becomes "_".
+std::string fileNameFromTitle(std::string_view title);
+
 // Whether a name found in the private folder is a connection file of an earlier run.
 bool isTempFile(std::string_view name);
 

@@ -22,10 +22,9 @@ int saveOnly(const CONFIG_DATA& values) {
 
 int launch(const CONFIG_DATA& values) {
     const std::optional<std::string> mstsc_path = findMstscPath();
-    const TempPlacement cfg =
-        genTempName(values.window_title + "_", [&values](const std::string& path) {
-            return generateConfigFile(path, values, true);
-        });
+    const TempPlacement cfg = genTempName(
+        fileNameFromTitle(values.window_title) + "_",
+        [&values](const std::string& path) { return generateConfigFile(path, values, true); });
     if (cfg.result == kWriteTaken) {
         return fail("Error: Cannot create a new connection file in " + cfg.dir);
     }
@@ -61,6 +60,9 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
     }
     if (cmd.result == CmdLineResult::too_many_args) {
         return fail(kTooManyArgsMessage);
+    }
+    if (cmd.result == CmdLineResult::refused) {
+        return fail(cmd.message, kExitWrongLine);
     }
     if (const std::optional<unsigned long> error = cryptPassword(values)) {
         wipe(values.password);

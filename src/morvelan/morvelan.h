@@ -14,13 +14,18 @@ std::string clientCommandLine(std::string_view cfgFile);
 // A Windows error code as people look it up: decimal, or hexadecimal for HRESULT-style codes.
 std::string windowsError(unsigned long code);
 
+// Exit statuses, one meaning each, for scripts to act on.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;    // the run failed: a file, the folder, the protection, the client
+constexpr int kExitWrongLine = 2; // the command line is wrong
+
 #ifdef _WIN32
 // The message being reported; logmb shows it on standard output and in a message box.
 extern std::string logbuff;
 void logmb();
 
-// Reports message through logbuff and logmb and gives the exit status of a failed run.
-int fail(std::string_view message);
+// Reports message through logbuff and logmb and gives status back.
+int fail(std::string_view message, int status = kExitFailed);
 
 // Reports the usage text and gives the exit status the run ends with.
 int Usage();

@@ -22,10 +22,10 @@ void logmb() {
     MessageBoxW(nullptr, text.c_str(), L"Morvelan v1.51 - Info", MB_OK);
 }
 
-int fail(std::string_view message) {
+int fail(std::string_view message, int status) {
     logbuff = message;
     logmb();
-    return 1;
+    return status;
 }
 
 int Usage() {

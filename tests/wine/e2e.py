@@ -29,6 +29,10 @@ def opened(blobs):  # what each protected password opens to, and its description
                f"{o.split()[1]}" if o.strip() else "nothing" for b, o in zip(blobs, out)}
 
 
+def collapse(items):  # each fact once: an item repeated in a row is written once, with ×N
+    return [f"{k} ×{n}" if (n := len(list(g))) > 1 else k for k, g in itertools.groupby(items)]
+
+
 def describe(data, blobs):
     """A connection file: its encoding and every line that differs from the defaults."""
     utf16 = data[:2] == b"\xff\xfe"
@@ -75,18 +79,22 @@ class Case:
         env = {**ENV, "MORVELAN_CLIENT_LOG": self.win, "WINEDEBUG": "+relay"}
         env.update(v.split("=", 1) for v in self.values("wine"))
         if QEMU:
-            return max(subprocess.run(
+            return [str(subprocess.run(
                 ["qemu-i386", "/usr/lib/wine/wine", exe, *shlex.split(t)[1:]], timeout=900,
-                env={**env, "WINELOADERNOEXEC": "1"}, **io).returncode for t in tails)
+                env={**env, "WINELOADERNOEXEC": "1"}, **io).returncode) for t in tails]
         lines = ["Z:" + str(exe).replace("/", "\\"), "TEMP={temp}", *self.values("env"), "--"]
         (logs / "run").write_bytes("".join(self.expand(item) + "\0" for item in lines + tails)
                                    .encode("utf-16-le", "surrogatepass"))
+        (logs / "run.status").unlink(missing_ok=True)
+        statuses = lambda: (logs / "run.status").read_text().split() if (
+            logs / "run.status").exists() else ["no status: the helper failed"]
         command = [WINE, helper, "run", "C:\\morvelan-tests\\run"]
         limit = int(self.values("limit", "-1")[0])  # a file size limit makes writes fail
         if not self.values("display"):
-            return subprocess.run(command, env=env, timeout=900, **io, preexec_fn=lambda: (
+            subprocess.run(command, env=env, timeout=900, **io, preexec_fn=lambda: (
                 signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
-                resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))).returncode
+                resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))))
+            return statuses()
         # On a real display the box is a window that the program waits on until OK.
         subprocess.run([SERVER, "-k"], env=ENV)  # its desktop process had no display
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp"],
@@ -99,15 +107,19 @@ class Case:
             time.sleep(1)
             waited = program.poll() is None
             subprocess.run(find + ["windowfocus", "--sync", "key", "Return"], env=env, timeout=60)
-            return program.wait(60) if waited else "did not wait for OK"
+            if not waited:
+                return ["did not wait for OK"]
+            program.wait(60)
+            return statuses()
         finally:
             program.kill()
             subprocess.run([SERVER, "-k"], env=ENV)
             xvfb.terminate()
 
-    def transcript(self, status):
-        """What the runs did: exit status, output, boxes, clients, and the files they left."""
-        out = (logs / "out").read_bytes().decode("cp1252", "replace").split("\r\n")[:-1]
+    def transcript(self, statuses):
+        """What the runs did: exit statuses, output, boxes, clients, and the files they left."""
+        out = (logs / "out").read_bytes().decode("cp1252", "replace").replace(
+            USAGE.replace("\n", "\r\n"), "{usage}").split("\r\n")[:-1]
         boxes = re.findall(r'MessageBoxW\(00000000,\w+ L"((?:[^"\\]|\\.)*)"\.*,\w+ L"Morvelan '
                            r'v1\.51 - Info",00000000\)', (logs / "trace").read_text("latin-1"))
         started = [(r.read_bytes().decode("utf-16-le", "surrogatepass"),
@@ -117,9 +129,11 @@ class Case:
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [f for _, f in started] + list(files.values())).replace(b"\0", b"").decode("latin-1")))
         # Wine's trace escapes characters (\n is kept) and cuts long texts: the start is enough.
-        lines = [f"exit {status}", *("out " + line for line in out)]
-        lines += ["box " + re.sub(r"\\([0-9a-f]{4}|[^n])", lambda m: chr(int(m[1], 16)) if len(
-            m[1]) == 4 else m[1], text)[:120] for text in boxes]
+        lines = ["exit " + " ".join(collapse(statuses)), *("out " + line for line in out)]
+        boxes = [re.sub(r"\\([0-9a-f]{4}|[^n])", lambda m: chr(int(m[1], 16)) if len(m[1]) == 4
+                        else m[1], text)[:120] for text in boxes]
+        lines += ["box " + ("{usage}" if USAGE.replace("\n", "\\n").startswith(text) else text)
+                  for text in boxes]
         lines += sorted(self.normal(f"client {line}: {describe(file, blobs)}")
                         for line, file in started)
         if len({line for line, _ in started}) < len(started):
@@ -128,7 +142,7 @@ class Case:
             "/" if path.is_dir() else ": " + (describe(data, blobs) if data[:2] in (b"\xff\xfe",
                                               b"sc") else data.decode("utf-8", "replace"))))
                         for path, data in files.items())
-        return [self.normal(line) for line in lines]
+        return collapse([self.normal(line) for line in lines])
 
     def test(self):
         self.prepare()
@@ -140,9 +154,8 @@ class Case:
             else:
                 shutil.copy(helper, client)
         with open(logs / "out", "wb") as out, open(logs / "trace", "wb") as trace:
-            status = self.run({"cwd": self.dir, "stdout": out, "stderr": trace})
-        want = "\n".join(self.values(">")).replace("{usage}", USAGE.replace("\n", "\nout "))
-        return list(difflib.unified_diff(want.split("\n"), self.transcript(status), "expected",
+            statuses = self.run({"cwd": self.dir, "stdout": out, "stderr": trace})
+        return list(difflib.unified_diff(self.values(">"), self.transcript(statuses), "expected",
                                          "got", lineterm=""))
 
 
@@ -163,7 +176,9 @@ def main():
     subprocess.run([SERVER, "-p"], env=ENV)  # one server for every case: faster starts
     passed = failed = 0
     try:
-        for case in (c for c in cases if c.values("qemu") or not QEMU):
+        only = os.environ.get("MORVELAN_CASES", "").split()  # a developer's choice of cases
+        for case in (c for c in cases if (c.values("qemu") or not QEMU) and
+                     (not only or c.name in only)):
             diff = case.test()
             passed, failed = passed + (not diff), failed + bool(diff)
             print(("FAIL " if diff else "ok   ") + case.name, *diff, sep="\n    ", flush=True)

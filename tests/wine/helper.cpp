@@ -38,7 +38,7 @@ int client() {
 
 // run FILE: the file holds NUL-terminated UTF-16 items: the program, then environment
 // variables to set (NAME=VALUE) or remove (NAME) up to an item "--", then the command lines to
-// run in turn. The first non-zero exit status is returned once every process they started ends.
+// run in turn. Their exit statuses go to FILE.status once every process they started ends.
 int run(const char* file) {
     const std::string data = readAll(file);
     std::wstring items(data.size() / 2 + 1, L'\0');
@@ -52,7 +52,7 @@ int run(const char* file) {
                                 eq == std::wstring::npos ? nullptr : &var[eq + 1]);
     }
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    DWORD status = 0;
+    std::string statuses;
     for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
         std::wstring line = item;
         STARTUPINFOW startInfo{};
@@ -67,7 +67,7 @@ int run(const char* file) {
         WaitForSingleObject(started.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(started.hProcess, &code);
-        status = status != 0 ? status : code;
+        statuses += std::to_string(code) + "\n";
     }
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION processes{};
     while (QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &processes,
@@ -75,7 +75,8 @@ int run(const char* file) {
            processes.ActiveProcesses > 0) {
         Sleep(20);
     }
-    return static_cast<int>(status);
+    std::ofstream(std::string(file) + ".status") << statuses;
+    return 0;
 }
 
 // unprotect HEX...: for each blob, a line with its plain bytes in hexadecimal and its

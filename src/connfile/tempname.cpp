@@ -1,0 +1,49 @@
+// Names of the temporary connection files: no platform calls.
+#include "connfile.h"
+
+TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
+                            const std::function<int(const std::string&)>& write) {
+    // Not a secret: the name only has to differ from other runs' names, and the folder is the
+    // user's own. The letters are a to y, as earlier releases named their files.
+    std::mt19937 letters(seed);
+    TempPlacement placed{kWriteTaken, std::string(dir), {}};
+    for (int i = 0; i < kMaxTempTries && placed.result == kWriteTaken; ++i) {
+        placed.path = placed.dir + '\\' + std::string(prefix);
+        for (int n = 0; n < 10; ++n) {
+            placed.path += static_cast<char>('a' + letters() % 25);
+        }
+        placed.path += ".tmp";
+        placed.result = write(placed.path);
+    }
+    return placed;
+}
+
+bool isTempFile(std::string_view name) {
+    static constexpr std::string_view ext = ".tmp";
+    if (name.size() < ext.size()) {
+        return false;
+    }
+    const std::string_view tail = name.substr(name.size() - ext.size());
+    for (std::size_t i = 0; i < ext.size(); ++i) {
+        const char c = tail[i];
+        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != ext[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string fileNameFromTitle(std::string_view title) {
+    // A title is display text ("Prod: web01", "Web/DB"); it must never name another folder or
+    // an NTFS stream, where the clean-up would not find the file.
+    static constexpr std::string_view kNotInNames = "\\/:*?\"<>|";
+    std::string name(title);
+    for (char& c : name) {
+        // Bytes of characters beyond ASCII are all 0x80 or above in UTF-8, so stay untouched.
+        if ((c >= '\x01' && c <= '\x1F') || kNotInNames.find(c) != std::string_view::npos) {
+            c = '_';
+        }
+    }
+    return name;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,11 +44,33 @@ enum class CmdLineResult {
 struct CmdLineOutcome {
     CmdLineResult result;
     bool unterminated; // the unterminated-quote message is due, whatever the result
+    bool quiet;        // "-q": messages on standard output only, never in a message box
     std::string message;
 };
 
 // Splits the tail and copies the options' values into data.
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data);
+
+constexpr int kEndOfInput = -1;
+constexpr int kReadFailed = -2;
+
+enum class PasswordInput {
+    ok,
+    ended,       // the input ended before any byte of a line
+    not_utf8,    // the line is not UTF-8 text
+    read_failed, // the input could not be read
+};
+
+// The first line of the bytes nextByte gives (0 to 255, kEndOfInput or kReadFailed), without
+// its LF or CR LF and a leading UTF-8 byte-order mark, into password. Reads nothing after the
+// LF; leaves no copy of the line behind.
+PasswordInput readPasswordLine(const std::function<int()>& nextByte, std::string& password);
+
+#ifdef _WIN32
+// The password from standard input: the first line of a pipe or a file, or typed at a prompt
+// with echo off on a console. error is the Windows error when the result is read_failed.
+PasswordInput readPassword(std::string& password, unsigned long& error);
+#endif
 
 extern const char* const kUnterminatedMessage;
 extern const char* const kTooManyArgsMessage;

@@ -12,8 +12,10 @@ const char* const kUsageText =
     "\n\n"
     "hostname  - IP or HostName of the remote computer\n"
     "password  - the text password. Use \"s to enclose a password with spaces\n"
+    "-p -      - read the password from standard input: typed unseen, or piped in\n"
     "username  - username to connect to the remote computer\n"
     "resolution - 800x600, 1024x768, 640x480, 1152x864\n"
     "title - text to be displayed on the window title of the RDC client\n"
     "file - filename where to only save the configuration file\n"
+    "-q - no message box: messages go to standard output only\n"
     "\nIf you want full screen, please ommit the -r parameter.";

@@ -105,7 +105,8 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
 
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
     const ArgsResult split = parseArgs(lpCmdLine);
-    CmdLineOutcome outcome{CmdLineResult::ok, split == ArgsResult::unterminated, {}};
+    // "-q" takes no value and counts wherever it stands, even when the line is refused.
+    CmdLineOutcome outcome{CmdLineResult::ok, split == ArgsResult::unterminated, hasArg("-q"), {}};
     // A dropped argument could turn a save into a launch, so an overlong line is refused whole.
     if (split == ArgsResult::too_many) {
         outcome.result = CmdLineResult::too_many_args;

@@ -73,6 +73,23 @@ std::string hexUpper(const unsigned char* bytes, std::size_t count);
 void wipe(void* bytes, std::size_t count);
 void wipe(std::string& secret);
 
+// Appends to a secret of unknown length. A string that grows frees its old block as it is, so
+// here the secret moves to a larger block by hand and the old one is wiped first.
+template <typename String> void appendSecret(String& secret, typename String::value_type c) {
+    if (secret.size() == secret.capacity()) {
+        String larger;
+        larger.reserve(2 * secret.capacity() + 64);
+        larger.append(secret);
+        wipe(secret.data(), secret.size() * sizeof(c));
+        secret.swap(larger);
+    }
+    secret.push_back(c);
+}
+
+// Whether text is UTF-8 as the standard has it: no overlong forms, no surrogates, nothing past
+// U+10FFFF. NUL is refused too: the client reads a password up to its first NUL.
+bool isUtf8Text(std::string_view text);
+
 // Scripts open many sessions at once; this many taken names means something else is wrong.
 constexpr int kMaxTempTries = 100;
 

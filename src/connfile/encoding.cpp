@@ -90,3 +90,31 @@ void wipe(std::string& secret) {
     wipe(secret.data(), secret.size());
     secret.clear();
 }
+
+bool isUtf8Text(std::string_view text) {
+    static constexpr char32_t kShortest[] = {0x01, 0x80, 0x800, 0x10000};
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i++]);
+        const int extra = lead < 0x80   ? 0
+                          : lead < 0xC2 ? -1 // a continuation byte, or an overlong lead
+                          : lead < 0xE0 ? 1
+                          : lead < 0xF0 ? 2
+                          : lead < 0xF5 ? 3
+                                        : -1;
+        if (extra < 0 || static_cast<std::size_t>(extra) > text.size() - i) {
+            return false;
+        }
+        char32_t c = extra == 0 ? lead : lead & (0x3Fu >> extra);
+        for (int n = 0; n < extra; ++n) {
+            const auto next = static_cast<unsigned char>(text[i++]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            c = c << 6 | (next & 0x3Fu);
+        }
+        if (c < kShortest[extra] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -41,28 +41,57 @@ int launch(const CONFIG_DATA& values) {
     return 0;
 }
 
+// Replaces "-" by the password read from standard input; the message when none can be had.
+std::optional<std::string> passwordFromInput(CONFIG_DATA& values) {
+    std::string password;
+    unsigned long error = 0;
+    switch (readPassword(password, error)) {
+    case PasswordInput::ok:
+        break;
+    case PasswordInput::ended:
+        return "Error: Standard input ended before a password was read; nothing was written.";
+    case PasswordInput::not_utf8:
+        return "Error: The password on standard input is not UTF-8 text; nothing was written.";
+    case PasswordInput::read_failed:
+        return "Error: Cannot read the password from standard input (" + windowsError(error) +
+               "); nothing was written.";
+    }
+    values.password = std::move(password);
+    return std::nullopt;
+}
+
 } // namespace
 
 // lpCmdLine is the command-line tail in UTF-8, as the entry converted it.
 int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE hinstPrev,
                    LPSTR lpCmdLine, [[maybe_unused]] int nCmdShow) {
+    const std::string_view tail = lpCmdLine != nullptr ? lpCmdLine : "";
     CONFIG_DATA values;
     initDefaultData(values);
-    const CmdLineOutcome cmd = parseCommandLine(lpCmdLine != nullptr ? lpCmdLine : "", values);
+    const CmdLineOutcome cmd = parseCommandLine(tail, values);
     // The record holds its own copies; the table's copy of the password goes now.
     clearArgs();
+    quiet = cmd.quiet;
     if (cmd.unterminated) {
         logbuff = kUnterminatedMessage;
         logmb();
     }
-    if (cmd.result == CmdLineResult::usage) {
-        return Usage();
-    }
-    if (cmd.result == CmdLineResult::too_many_args) {
-        return fail(kTooManyArgsMessage);
-    }
-    if (cmd.result == CmdLineResult::refused) {
+    switch (cmd.result) {
+    case CmdLineResult::ok:
+        break;
+    case CmdLineResult::usage:
+        // Without a word the user asked how to use it; otherwise a script got its line wrong.
+        return Usage(tail.find_first_not_of(' ') == std::string_view::npos ? kExitOk
+                                                                           : kExitWrongLine);
+    case CmdLineResult::too_many_args:
+        return fail(kTooManyArgsMessage, kExitWrongLine);
+    case CmdLineResult::refused:
         return fail(cmd.message, kExitWrongLine);
+    }
+    if (values.password == "-") {
+        if (const std::optional<std::string> error = passwordFromInput(values)) {
+            return fail(*error);
+        }
     }
     if (const std::optional<unsigned long> error = cryptPassword(values)) {
         wipe(values.password);

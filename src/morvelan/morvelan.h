@@ -20,15 +20,19 @@ constexpr int kExitFailed = 1;    // the run failed: a file, the folder, the pro
 constexpr int kExitWrongLine = 2; // the command line is wrong
 
 #ifdef _WIN32
-// The message being reported; logmb shows it on standard output and in a message box.
+// The message being reported; logmb shows it on standard output and, unless quiet, in a
+// message box.
 extern std::string logbuff;
 void logmb();
 
 // Reports message through logbuff and logmb and gives status back.
 int fail(std::string_view message, int status = kExitFailed);
 
-// Reports the usage text and gives the exit status the run ends with.
-int Usage();
+// "-q": no message box, for runs that nobody watches.
+extern bool quiet;
+
+// Reports the usage text and gives status back.
+int Usage(int status);
 
 // The client's full path under the Windows directory, or nothing when Windows cannot say.
 std::optional<std::string> findMstscPath();

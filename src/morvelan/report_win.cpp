@@ -9,6 +9,7 @@
 #include <cstdio>
 
 std::string logbuff;
+bool quiet = false;
 
 void logmb() {
     const Utf16 text = toUtf16(logbuff);
@@ -19,7 +20,9 @@ void logmb() {
     (void)std::fputc('\n', stdout);
     // Scripts reading the output should see it while the box is still open.
     (void)std::fflush(stdout);
-    MessageBoxW(nullptr, text.c_str(), L"Morvelan v1.51 - Info", MB_OK);
+    if (!quiet) {
+        MessageBoxW(nullptr, text.c_str(), L"Morvelan v1.51 - Info", MB_OK);
+    }
 }
 
 int fail(std::string_view message, int status) {
@@ -28,8 +31,6 @@ int fail(std::string_view message, int status) {
     return status;
 }
 
-int Usage() {
-    logbuff = kUsageText;
-    logmb();
-    return 0;
+int Usage(int status) {
+    return fail(kUsageText, status);
 }

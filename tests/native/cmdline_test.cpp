@@ -32,6 +32,7 @@ TEST(Secrets, NoFreedMemoryHoldsThePassword) {
     // A short password lives inside its string, a long one in a block of its own.
     for (const std::string& password : {std::string("pw-1234"), "pw-" + std::string(300, 'x')}) {
         const std::string options = "-u u -h h -t t -p " + password + " 1 2 3 4 5 6 7 8 9";
+        const std::string input = "\xEF\xBB\xBF" + password + "\r\nnext line";
         for (const Utf16& commandLine : {toUtf16(options), toUtf16("-u u -p \"" + password)}) {
             const std::string part = password.substr(2, 5);
             const Utf16 widePart = toUtf16(part);
@@ -47,8 +48,33 @@ TEST(Secrets, NoFreedMemoryHoldsThePassword) {
             Utf16 wide = toUtf16(data.password);
             wipe(wide.data(), wide.size() * sizeof(wide[0]));
             wipe(data.password);
+            // Or a line of standard input, which grows as it is read.
+            std::size_t next = 0;
+            std::string piped;
+            EXPECT_EQ(
+                readPasswordLine([&] { return static_cast<unsigned char>(input[next++]); }, piped),
+                PasswordInput::ok);
+            EXPECT_EQ(piped, password);
+            EXPECT_EQ(input.substr(next), "next line");
+            wipe(piped);
             watched[0] = watched[1] = {};
         }
     }
     EXPECT_FALSE(leaked);
+}
+
+TEST(PasswordLine, TakesUtf8TextOnly) {
+    // The shortest and longest forms of each length, and the neighbours of surrogates.
+    for (const char* text : {"\x01\x7F", "\xC2\x80\xDF\xBF", "\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80",
+                             "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}) {
+        EXPECT_TRUE(isUtf8Text(text)) << text;
+    }
+    // A NUL, a lone continuation byte, overlong forms, a surrogate, past U+10FFFF, a cut form.
+    for (const std::string_view text :
+         {std::string_view("a\0b", 3), std::string_view("\x80"), std::string_view("\xC1\xBF"),
+          std::string_view("\xE0\x9F\xBF"), std::string_view("\xF0\x8F\xBF\xBF"),
+          std::string_view("\xED\xA0\x80"), std::string_view("\xF4\x90\x80\x80"),
+          std::string_view("\xF8\x88\x80\x80"), std::string_view("\xE2\x82")}) {
+        EXPECT_FALSE(isUtf8Text(text)) << text;
+    }
 }

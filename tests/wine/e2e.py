@@ -2,7 +2,7 @@
 """End-to-end cases under Wine: e2e.py PREFIX HELPER EXE runs each case of cases.txt against
 EXE and compares a transcript of what its runs did with the one the case expects. The helper
 starts the program from exact UTF-16 command lines and, as mstsc.exe, records what it got."""
-import difflib, itertools, os, pathlib, re, resource, shlex, shutil, signal, subprocess, sys, time
+import codecs, difflib, fcntl, itertools, os, pathlib, pty, re, resource, select, shlex, shutil, signal, subprocess, sys, termios, time
 
 DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
 USAGE = (DATA / "usage.txt").read_text("utf-8").rstrip("\n")
@@ -86,12 +86,16 @@ class Case:
         (logs / "run").write_bytes("".join(self.expand(item) + "\0" for item in lines + tails)
                                    .encode("utf-16-le", "surrogatepass"))
         (logs / "run.status").unlink(missing_ok=True)
-        statuses = lambda: (logs / "run.status").read_text().split() if (
+        statuses = lambda: (logs / "run.status").read_text().splitlines() if (
             logs / "run.status").exists() else ["no status: the helper failed"]
         command = [WINE, helper, "run", "C:\\morvelan-tests\\run"]
         limit = int(self.values("limit", "-1")[0])  # a file size limit makes writes fail
+        if self.values("console"):
+            self.on_console(command, env, io["stderr"])
+            return statuses()
         if not self.values("display"):
-            subprocess.run(command, env=env, timeout=900, **io, preexec_fn=lambda: (
+            subprocess.run(command, env=env, timeout=900, **io, input=b"".join(
+                codecs.escape_decode(v.encode())[0] for v in self.values("stdin")), preexec_fn=lambda: (
                 signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))))
             return statuses()
@@ -100,7 +104,7 @@ class Case:
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp"],
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         env["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
-        program = subprocess.Popen(command, env=env, **io)
+        program = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, **io)
         try:
             find = ["xdotool", "search", "--sync", "--name", r"^Morvelan v1\.51 - Info$"]
             subprocess.run(find, env=env, timeout=60, capture_output=True)
@@ -115,6 +119,32 @@ class Case:
             program.kill()
             subprocess.run([SERVER, "-k"], env=ENV)
             xvfb.terminate()
+
+    def on_console(self, command, env, trace):
+        """Runs on a terminal, which Wine makes a console, types each "console" value at the
+        next password prompt, and keeps what the console drew, without escape sequences."""
+        master, slave = pty.openpty()
+        program = subprocess.Popen(command, env=env, stdin=slave, stdout=slave, stderr=trace,
+                                   cwd=self.dir, start_new_session=True,  # Ctrl+C reaches it
+                                   preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        os.close(slave)
+        typing, drawn = [codecs.escape_decode(v.encode())[0] for v in self.values("console")], b""
+        while True:
+            chunk = b""
+            if select.select([master], [], [], 0.2)[0]:
+                try:
+                    chunk = os.read(master, 4096)
+                except OSError:  # every process has let go of the terminal
+                    pass
+            drawn += chunk
+            if typing and drawn.count(b"Password:") + len(typing) > len(self.values("console")):
+                time.sleep(0.2)
+                os.write(master, typing.pop(0))
+            if not chunk and program.poll() is not None:
+                break
+        os.close(master)
+        drawn = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", drawn).replace(b"\r", b"").rstrip(b"\n")
+        (logs / "out").write_bytes(drawn.replace(b"\n", b"\r\n") + b"\r\n")
 
     def transcript(self, statuses):
         """What the runs did: exit statuses, output, boxes, clients, and the files they left."""

@@ -36,6 +36,10 @@ int client() {
     return 0;
 }
 
+BOOL WINAPI ignoreCtrlC(DWORD) {
+    return TRUE;
+}
+
 // run FILE: the file holds NUL-terminated UTF-16 items: the program, then environment
 // variables to set (NAME=VALUE) or remove (NAME) up to an item "--", then the command lines to
 // run in turn. Their exit statuses go to FILE.status once every process they started ends.
@@ -51,6 +55,8 @@ int run(const char* file) {
         SetEnvironmentVariableW(var.substr(0, eq).c_str(),
                                 eq == std::wstring::npos ? nullptr : &var[eq + 1]);
     }
+    // Ctrl+C at the program's prompt reaches every process on the console, this one too.
+    SetConsoleCtrlHandler(ignoreCtrlC, TRUE);
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     std::string statuses;
     for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
@@ -67,7 +73,11 @@ int run(const char* file) {
         WaitForSingleObject(started.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(started.hProcess, &code);
-        statuses += std::to_string(code) + "\n";
+        // A console shared with the program must have its echo back once the program ends.
+        DWORD mode = 0;
+        const bool noEcho = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) &&
+                            (mode & ENABLE_ECHO_INPUT) == 0;
+        statuses += std::to_string(code) + (noEcho ? " (console left without echo)\n" : "\n");
     }
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION processes{};
     while (QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &processes,

@@ -5,7 +5,7 @@ packages=(
     cmake make g++ libgtest-dev python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine64 wine32:i386 xvfb xdotool
-    clang libclang-rt-14-dev clang-format clang-tidy cppcheck gcovr
+    clang libclang-rt-14-dev clang-format clang-tidy cppcheck gcovr openssl
 )
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo

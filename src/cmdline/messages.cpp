@@ -18,4 +18,5 @@ const char* const kUsageText =
     "title - text to be displayed on the window title of the RDC client\n"
     "file - filename where to only save the configuration file\n"
     "-q - no message box: messages go to standard output only\n"
+    "-c thumbprint - sign the file with the certificate of that SHA-1 or SHA-256 thumbprint\n"
     "\nIf you want full screen, please ommit the -r parameter.";

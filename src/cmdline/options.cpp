@@ -10,7 +10,7 @@ namespace {
 // line: a text written as a line of the connection file, where a line break would begin a
 // setting of the caller's choosing. The password is written in hexadecimal, and the title
 // only names the file: they may hold any character.
-enum class Kind { text, line, resolution, save };
+enum class Kind { text, line, resolution, save, thumbprint };
 
 struct Option {
     const char* name;
@@ -32,6 +32,8 @@ const Option kOptions[] = {
      "Error: The domain (-d) may not hold a line break; nothing was done."},
     {"-r", false, Kind::resolution, nullptr, nullptr},
     {"-s", false, Kind::save, &CONFIG_DATA::destination_file, nullptr},
+    {"-c", false, Kind::thumbprint, &CONFIG_DATA::signer_thumbprint,
+     "Error: The thumbprint (-c) must be 40 or 64 hexadecimal digits; nothing was done."},
 };
 
 bool isSpace(char c) {
@@ -80,25 +82,35 @@ bool applyResolution(const std::string& value, CONFIG_DATA& data) {
     return true;
 }
 
+// SHA-1, as the trusted-publishers policy lists certificates, or SHA-256, as the signing tool
+// takes them.
+bool isThumbprint(std::string_view value) {
+    return (value.size() == 40 || value.size() == 64) &&
+           value.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+}
+
 CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG_DATA& data) {
     switch (option.kind) {
+    case Kind::text:
+        break;
     case Kind::line:
         if (value.find_first_of("\r\n") != std::string::npos) {
             return CmdLineResult::refused;
         }
-        data.*option.field = value;
-        return CmdLineResult::ok;
-    case Kind::text:
-        data.*option.field = value;
-        return CmdLineResult::ok;
+        break;
     case Kind::resolution:
         return applyResolution(value, data) ? CmdLineResult::ok : CmdLineResult::usage;
     case Kind::save:
-        data.*option.field = value;
         data.saveonly = 1;
-        return CmdLineResult::ok;
+        break;
+    case Kind::thumbprint:
+        if (!isThumbprint(value)) {
+            return CmdLineResult::refused;
+        }
+        break;
     }
-    return CmdLineResult::usage;
+    data.*option.field = value;
+    return CmdLineResult::ok;
 }
 
 } // namespace

@@ -39,6 +39,8 @@ struct CONFIG_DATA {
     int saveonly;
     std::string window_title;
     std::string destination_file;
+    std::string signer_thumbprint; // "-c": the certificate that signs the file, or empty
+    std::string signature;         // the signer's CMS SignedData; empty for an unsigned file
 };
 
 // Sets every field but destination_file, which only "-s" sets.
@@ -63,11 +65,21 @@ constexpr int kWriteOk = 0;
 constexpr int kWriteFailed = 2;
 constexpr int kWriteTaken = 3; // a file of that name exists, and the write was to make a new one
 
-// The 25 lines the Remote Desktop client reads, each ended by CR LF.
+// The 25 lines the Remote Desktop client reads, each ended by CR LF; for a signed record the
+// lines the signature needs follow them.
 std::string formatConfigFile(const CONFIG_DATA& data);
+
+// What a signature of the record covers: each signed line of its file with its CR LF, the
+// "signscope" line with its CR LF, and a NUL; the signer takes it in UTF-16LE.
+std::string signedContent(const CONFIG_DATA& data);
 
 // Two uppercase hexadecimal digits per byte, no separators.
 std::string hexUpper(const unsigned char* bytes, std::size_t count);
+
+// The bytes of an even number of hexadecimal digits, in either case.
+std::string bytesFromHex(std::string_view hex);
+
+std::string base64(std::string_view bytes);
 
 // Overwrites a secret in a way the optimiser may not drop, then empties it.
 void wipe(void* bytes, std::size_t count);
@@ -122,6 +134,17 @@ AnsiText toAnsi(const Utf16& text);
 // Writes formatConfigFile(data) to fileName, in the ANSI code page when it holds every
 // character, else in UTF-16; only as a new file when exclusive; never half a file.
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive);
+
+enum class SignResult { ok, no_certificate, no_private_key, failed };
+
+struct SignOutcome {
+    SignResult result;
+    unsigned long error; // the Windows error when the result is not ok
+};
+
+// Signs the record with the certificate of data.signer_thumbprint, filling data.signature.
+// silent: no Windows dialog, such as a smart card's PIN prompt.
+SignOutcome signConfig(CONFIG_DATA& data, bool silent);
 
 // Protects data.password for the current user and replaces it by the blob in hexadecimal;
 // the Windows error code when the password could not be protected.

@@ -1,6 +1,9 @@
 // Text encodings and secret wiping: no platform calls.
 #include "connfile.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -117,4 +120,33 @@ bool isUtf8Text(std::string_view text) {
         }
     }
     return true;
+}
+
+std::string bytesFromHex(std::string_view hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        int value = 0;
+        for (const char c : hex.substr(i, 2)) {
+            const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+            value = value * 16 + digit;
+        }
+        bytes += static_cast<char>(value);
+    }
+    return bytes;
+}
+
+std::string base64(std::string_view bytes) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            out += k <= n ? digits[group >> (18 - 6 * k) & 0x3F] : '=';
+        }
+    }
+    return out;
 }

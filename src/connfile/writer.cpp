@@ -15,9 +15,26 @@ void line(std::string& out, const char* key, const std::string& value) {
     out += "\r\n";
 }
 
-} // namespace
+// The settings a signature covers, in the order the signing tool and the client use, with
+// their names in the "signscope" line. The tool knows more (server port, gateway, and so on);
+// these are the ones this file holds.
+struct Signable {
+    const char* key;
+    const char* name;
+};
+const Signable kSignable[] = {
+    {"full address:s:", "Full Address"},
+    {"alternate full address:s:", "Alternate Full Address"},
+    {"alternate shell:s:", "Alternate Shell"},
+    {"shell working directory:s:", "Shell Working Directory"},
+    {"audiomode:i:", "AudioMode"},
+    {"redirectdrives:i:", "RedirectDrives"},
+    {"redirectprinters:i:", "RedirectPrinters"},
+    {"redirectcomports:i:", "RedirectCOMPorts"},
+    {"redirectsmartcards:i:", "RedirectSmartCards"},
+};
 
-std::string formatConfigFile(const CONFIG_DATA& data) {
+std::string settingLines(const CONFIG_DATA& data) {
     std::string out;
     // The client reads the keys in any order; this one is kept so files stay comparable.
     line(out, "screen mode id:i:", data.screen_mode_id);
@@ -45,5 +62,55 @@ std::string formatConfigFile(const CONFIG_DATA& data) {
     line(out, "disable menu anims:i:", data.disable_menu_anims);
     line(out, "disable themes:i:", data.disable_themes);
     line(out, "bitmapcachepersistenable:i:", data.bitmapcachepersistenable);
+    // A signed file repeats the address under a signed name, so that it cannot be swapped.
+    if (!data.signer_thumbprint.empty()) {
+        line(out, "alternate full address:s:", data.full_address);
+    }
+    return out;
+}
+
+struct SignedText {
+    std::string lines; // each signed line of the file with its CR LF
+    std::string scope; // the "signscope" line naming them, with its CR LF
+};
+
+SignedText signedText(const std::string& file) {
+    SignedText found{{}, "signscope:s:"};
+    for (const Signable& signable : kSignable) {
+        // Every key of the table starts a line of the file past its first one.
+        const std::size_t start = file.find("\n" + std::string(signable.key)) + 1;
+        found.lines.append(file, start, file.find('\n', start) + 1 - start);
+        found.scope += std::string(found.scope.back() == ':' ? "" : ",") + signable.name;
+    }
+    found.scope += "\r\n";
+    return found;
+}
+
+// The signature's line: three 32-bit little-endian values (0x00010001, 1 and the length of
+// the CMS SignedData) before the SignedData itself, in base64.
+std::string signatureLine(std::string_view cms) {
+    std::string blob;
+    for (const std::size_t value : {std::size_t{0x00010001}, std::size_t{1}, cms.size()}) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            blob += static_cast<char>(value >> shift & 0xFF);
+        }
+    }
+    blob += cms;
+    return "signature:s:" + base64(blob);
+}
+
+} // namespace
+
+std::string signedContent(const CONFIG_DATA& data) {
+    const SignedText text = signedText(settingLines(data));
+    return text.lines + text.scope + '\0';
+}
+
+std::string formatConfigFile(const CONFIG_DATA& data) {
+    std::string out = settingLines(data);
+    if (!data.signature.empty()) {
+        out += signedText(out).scope;
+        out += signatureLine(data.signature) + "\r\n";
+    }
     return out;
 }

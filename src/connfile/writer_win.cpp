@@ -8,10 +8,11 @@
 namespace {
 
 // The client reads ANSI and UTF-16 files; ANSI keeps the files of earlier releases unchanged.
-std::string fileBytes(const std::string& text) {
+// A signed file is UTF-16, as the signing tool writes it.
+std::string fileBytes(const std::string& text, bool signedFile) {
     const Utf16 wide = toUtf16(text);
     auto [bytes, exact] = toAnsi(wide);
-    if (!exact) {
+    if (!exact || signedFile) {
         bytes = "\xFF\xFE"; // little-endian byte-order mark, as the client writes its own files
         bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
     }
@@ -41,7 +42,7 @@ int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, boo
     if (path.size() > kMaxPath) {
         return kWriteFailed;
     }
-    const std::string bytes = fileBytes(formatConfigFile(data));
+    const std::string bytes = fileBytes(formatConfigFile(data), !data.signature.empty());
     // A new temporary file never replaces another run's; a saved file replaces the user's own.
     HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, exclusive ? CREATE_NEW : CREATE_ALWAYS,

@@ -60,6 +60,28 @@ std::optional<std::string> passwordFromInput(CONFIG_DATA& values) {
     return std::nullopt;
 }
 
+// Signs the record when "-c" named a certificate; the message when it cannot.
+std::optional<std::string> sign(CONFIG_DATA& values) {
+    if (values.signer_thumbprint.empty()) {
+        return std::nullopt;
+    }
+    const SignOutcome signed_ = signConfig(values, quiet);
+    const std::string& named = values.signer_thumbprint;
+    const std::string why = " (" + windowsError(signed_.error) + "); nothing was written.";
+    switch (signed_.result) {
+    case SignResult::ok:
+        break;
+    case SignResult::no_certificate:
+        return "Error: No certificate with the thumbprint " + named +
+               " in the current user's or the local computer's \"My\" store" + why;
+    case SignResult::no_private_key:
+        return "Error: The certificate " + named + " has no private key usable for signing" + why;
+    case SignResult::failed:
+        return "Error: Cannot sign the connection file with the certificate " + named + why;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 // lpCmdLine is the command-line tail in UTF-8, as the entry converted it.
@@ -97,6 +119,9 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
         wipe(values.password);
         return fail("Error: Cannot protect the password for the current user (" +
                     windowsError(*error) + "); nothing was written.");
+    }
+    if (const std::optional<std::string> error = sign(values)) {
+        return fail(*error);
     }
     return values.saveonly != 0 ? saveOnly(values) : launch(values);
 }

@@ -2,7 +2,8 @@
 """End-to-end cases under Wine: e2e.py PREFIX HELPER EXE runs each case of cases.txt against
 EXE and compares a transcript of what its runs did with the one the case expects. The helper
 starts the program from exact UTF-16 command lines and, as mstsc.exe, records what it got."""
-import codecs, difflib, fcntl, itertools, os, pathlib, pty, re, resource, select, shlex, shutil, signal, subprocess, sys, termios, time
+import base64, codecs, difflib, fcntl, hashlib, itertools, os, pathlib, pty, re, resource, select
+import shlex, shutil, signal, ssl, struct, subprocess, sys, termios, time
 
 DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
 USAGE = (DATA / "usage.txt").read_text("utf-8").rstrip("\n")
@@ -10,6 +11,7 @@ DEFAULT = (DATA / "default.rdp").read_text("utf-8").splitlines() + [""]
 WINE, SERVER = "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver"
 prefix, helper, exe = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
 logs = prefix / "drive_c/morvelan-tests"
+THUMBPRINTS = {}  # "{signer-sha1}" and the like: the test certificates' thumbprints
 # Without a display a message box returns at once.
 ENV = {**{k: v for k, v in os.environ.items() if k != "DISPLAY"}, "WINEPREFIX": str(prefix),
        "WINEDEBUG": "-all", "LANG": "C.UTF-8", "WINEDLLOVERRIDES": "mscoree,mshtml="}
@@ -29,6 +31,46 @@ def opened(blobs):  # what each protected password opens to, and its description
                f"{o.split()[1]}" if o.strip() else "nothing" for b, o in zip(blobs, out)}
 
 
+def make_certificates():
+    """Test certificates: "signer" with its key in the user's "My" store, "keyless" without one
+    in the computer's. Their thumbprints stand in command lines as {NAME-sha1}, {NAME-SHA256}."""
+    for name, store in (("signer", "user"), ("keyless", "machine")):
+        pem, key, der, blob = (logs / f"{name}.{ext}" for ext in ("pem", "key", "der", "blob"))
+        for command in (["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "9", "-subj",
+                         f"/CN=Morvelan {name}", "-out", pem, "-keyout", key],
+                        ["rsa", "-in", key, "-outform", "MSBLOB", "-out", blob]):
+            subprocess.run(["openssl", *command], check=True, capture_output=True)
+        der.write_bytes(ssl.PEM_cert_to_DER_cert(pem.read_text()))
+        files = [der, blob] if store == "user" else [der]
+        wine(helper, "cert", store, *("C:\\morvelan-tests\\" + f.name for f in files), check=True)
+        der = der.read_bytes()
+        THUMBPRINTS[f"{{{name}-sha1}}"] = hashlib.sha1(der).hexdigest()
+        THUMBPRINTS[f"{{{name}-SHA256}}"] = hashlib.sha256(der).hexdigest().upper()
+
+
+def verify(text):
+    """A signed file's signature, checked by openssl over the message rebuilt from the file's
+    own lines: the signed ones in the order of the scope, the scope, a NUL."""
+    lines = text.split("\r\n")
+    scope = next(line for line in lines if line.startswith("signscope:s:"))
+    blob = base64.b64decode(next(line for line in lines if line.startswith("signature:s:"))[12:])
+    if struct.unpack("<3I", blob[:12]) != (0x10001, 1, len(blob) - 12):
+        return "a signature without its header"
+    (logs / "cms").write_bytes(blob[12:])
+    signed = [next(line for line in lines if line.lower().startswith(name.lower() + ":"))
+              for name in scope[12:].split(",")]
+    message = "".join(line + "\r\n" for line in signed + [scope]) + "\0"
+    verdicts = []
+    for changed in (message, message.replace("full address:s:", "full address:s:x", 1)):
+        (logs / "content").write_bytes(changed.encode("utf-16-le"))
+        verdicts.append(subprocess.run(
+            ["openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in", logs / "cms",
+             "-content", logs / "content", "-CAfile", logs / "signer.pem", "-purpose", "any",
+             "-out", os.devnull], capture_output=True).returncode == 0)
+    return {(True, False): "verified by the test certificate, refused with a changed address"}.get(
+        tuple(verdicts), f"openssl verdicts {verdicts}")
+
+
 def collapse(items):  # each fact once: an item repeated in a row is written once, with ×N
     return [f"{k} ×{n}" if (n := len(list(g))) > 1 else k for k, g in itertools.groupby(items)]
 
@@ -41,8 +83,9 @@ def describe(data, blobs):
     changed = ["utf-16"] if utf16 else []
     for got, want in itertools.zip_longest(text.split("\r\n"), DEFAULT):
         blob = re.fullmatch("password 51:b:((?:[0-9A-F]{2})+)", got or "")
-        if got != want:
-            changed.append(f"password opens to {blobs[blob[1]]}" if blob else got)
+        if got != want and (got or want):  # a signed file's lines go on past the defaults
+            changed.append(f"password opens to {blobs[blob[1]]}" if blob else "signature: " +
+                           verify(text) if got.startswith("signature:s:") else got)
     return " | ".join(changed)
 
 
@@ -56,10 +99,14 @@ class Case:
 
     def expand(self, text, i=0):
         text = text.replace("{temp}", self.win + "\\te mp").replace("{i}", str(i))
+        for name, thumbprint in THUMBPRINTS.items():
+            text = text.replace(name, thumbprint)
         return re.sub(r"\{U\+([0-9A-F]+)\}", lambda m: chr(int(m[1], 16)), text)
 
     def normal(self, line):  # the case's folders and the random letters, by their names
         line = line.replace(self.win + "\\te mp", "{temp}").replace(self.win, "{dir}")
+        for name, thumbprint in THUMBPRINTS.items():
+            line = line.replace(thumbprint, name)
         return re.sub(r"_[a-y]{10}\.tmp", "_{letters}.tmp", line)
 
     def prepare(self):
@@ -196,6 +243,7 @@ def main():
     wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
          "user32.MessageBoxW", "/f", stdout=subprocess.DEVNULL)
     logs.mkdir(exist_ok=True)
+    make_certificates()
     cases = []
     for line in (pathlib.Path(__file__).parent / "cases.txt").read_text("utf-8").splitlines():
         key, _, value = line.partition(" ")

@@ -89,6 +89,41 @@ int run(const char* file) {
     return 0;
 }
 
+// cert user|machine CERT [KEY]: puts a certificate (DER) in that "My" store, linked to its
+// private key (a PRIVATEKEYBLOB), which goes into a container of the AES provider as a
+// signature key. Wine 8 cannot sign with the key that PFXImportCertStore leaves.
+int installCertificate(char** argv) {
+    const std::string cert = readAll(argv[3]);
+    const DWORD location = std::strcmp(argv[2], "user") == 0 ? CERT_SYSTEM_STORE_CURRENT_USER
+                                                             : CERT_SYSTEM_STORE_LOCAL_MACHINE;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, location, L"My");
+    PCCERT_CONTEXT added = nullptr;
+    if (!CertAddEncodedCertificateToStore(
+            store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(cert.data()),
+            static_cast<DWORD>(cert.size()), CERT_STORE_ADD_REPLACE_EXISTING, &added)) {
+        return 1;
+    }
+    if (argv[4] != nullptr) {
+        std::string key = readAll(argv[4]);
+        reinterpret_cast<BLOBHEADER*>(key.data())->aiKeyAlg = CALG_RSA_SIGN;
+        wchar_t container[] = L"morvelan-test";
+        wchar_t provider[] = MS_ENH_RSA_AES_PROV_W;
+        HCRYPTPROV keys = 0;
+        HCRYPTKEY imported = 0;
+        CryptAcquireContextW(&keys, container, provider, PROV_RSA_AES, CRYPT_DELETEKEYSET);
+        CRYPT_KEY_PROV_INFO info{container, provider, PROV_RSA_AES, 0, 0, nullptr, AT_SIGNATURE};
+        if (!CryptAcquireContextW(&keys, container, provider, PROV_RSA_AES, CRYPT_NEWKEYSET) ||
+            !CryptImportKey(keys, reinterpret_cast<const BYTE*>(key.data()),
+                            static_cast<DWORD>(key.size()), 0, 0, &imported) ||
+            !CertSetCertificateContextProperty(added, CERT_KEY_PROV_INFO_PROP_ID, 0, &info)) {
+            return 1;
+        }
+    }
+    CertFreeCertificateContext(added);
+    // Wine writes a registry-backed store out only when it is closed.
+    return CertCloseStore(store, 0) ? 0 : 1;
+}
+
 // unprotect HEX...: for each blob, a line with its plain bytes in hexadecimal and its
 // description, or an empty line.
 int unprotect(int argc, char** argv) {
@@ -117,6 +152,9 @@ int main(int argc, char** argv) {
     // The program starts its client with the command line "mstsc.exe PATH".
     if (std::strcmp(argv[0], "mstsc.exe") == 0) {
         return client();
+    }
+    if (argc >= 4 && std::strcmp(argv[1], "cert") == 0) {
+        return installCertificate(argv);
     }
     return argc == 3 && std::strcmp(argv[1], "run") == 0 ? run(argv[2]) : unprotect(argc, argv);
 }

@@ -38,22 +38,25 @@ std::string typedLine(HANDLE in, DWORD& error) {
     Utf16 line;
     line.reserve(256);
     wchar_t chunk[256];
-    DWORD got = 0;
-    BOOL read = FALSE;
     // A line longer than the chunk comes in several reads.
-    while ((read = ReadConsoleW(in, chunk, 256, &got, nullptr)) != FALSE && got > 0) {
+    for (;;) {
+        DWORD got = 0;
+        const BOOL read = ReadConsoleW(in, chunk, 256, &got, nullptr);
+        if (read == FALSE || got == 0) {
+            error = read == FALSE ? GetLastError() : 0;
+            // Windows ends the read at Ctrl+C before the handler's thread ends the run: no
+            // message may come first.
+            if (GetLastError() == ERROR_OPERATION_ABORTED) {
+                Sleep(2000);
+            }
+            break;
+        }
         for (DWORD i = 0; i < got; ++i) {
             appendSecret(line, chunk[i]);
         }
         if (chunk[got - 1] == L'\n') {
             break;
         }
-    }
-    error = read != FALSE ? 0 : GetLastError();
-    // Windows ends the read at Ctrl+C before the handler's thread ends the run: no message may
-    // come first.
-    if (GetLastError() == ERROR_OPERATION_ABORTED) {
-        Sleep(2000);
     }
     wipe(chunk, sizeof chunk);
     SetConsoleMode(in, consoleMode);

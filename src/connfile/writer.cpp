@@ -62,7 +62,8 @@ std::string settingLines(const CONFIG_DATA& data) {
     line(out, "disable menu anims:i:", data.disable_menu_anims);
     line(out, "disable themes:i:", data.disable_themes);
     line(out, "bitmapcachepersistenable:i:", data.bitmapcachepersistenable);
-    // A signed file repeats the address under a signed name, so that it cannot be swapped.
+    // A file to be signed repeats the address under a signed name, so that it cannot be
+    // swapped; the line is there before the signature is made over it.
     if (!data.signer_thumbprint.empty()) {
         line(out, "alternate full address:s:", data.full_address);
     }

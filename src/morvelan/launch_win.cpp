@@ -65,10 +65,10 @@ std::optional<std::string> sign(CONFIG_DATA& values) {
     if (values.signer_thumbprint.empty()) {
         return std::nullopt;
     }
-    const SignOutcome signed_ = signConfig(values, quiet);
+    const SignOutcome outcome = signConfig(values, quiet);
     const std::string& named = values.signer_thumbprint;
-    const std::string why = " (" + windowsError(signed_.error) + "); nothing was written.";
-    switch (signed_.result) {
+    const std::string why = " (" + windowsError(outcome.error) + "); nothing was written.";
+    switch (outcome.result) {
     case SignResult::ok:
         break;
     case SignResult::no_certificate:

@@ -57,7 +57,7 @@ def verify(text):
     if struct.unpack("<3I", blob[:12]) != (0x10001, 1, len(blob) - 12):
         return "a signature without its header"
     (logs / "cms").write_bytes(blob[12:])
-    signed = [next(line for line in lines if line.lower().startswith(name.lower() + ":"))
+    signed = [next(line for line in lines if line.startswith(name.lower() + ":"))
               for name in scope[12:].split(",")]
     message = "".join(line + "\r\n" for line in signed + [scope]) + "\0"
     verdicts = []
@@ -176,7 +176,8 @@ class Case:
                                    preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
         typing, drawn = [codecs.escape_decode(v.encode())[0] for v in self.values("console")], b""
-        while True:
+        deadline = time.time() + 60  # a run that never prompts would wait for ever
+        while time.time() < deadline:
             chunk = b""
             if select.select([master], [], [], 0.2)[0]:
                 try:
@@ -189,6 +190,7 @@ class Case:
                 os.write(master, typing.pop(0))
             if not chunk and program.poll() is not None:
                 break
+        program.kill()
         os.close(master)
         drawn = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", drawn).replace(b"\r", b"").rstrip(b"\n")
         (logs / "out").write_bytes(drawn.replace(b"\n", b"\r\n") + b"\r\n")

@@ -71,6 +71,10 @@ def verify(text):
         tuple(verdicts), f"openssl verdicts {verdicts}")
 
 
+def unescape(text):  # a case's bytes: \xNN, \r and \n, the rest in UTF-8
+    return codecs.escape_decode(text.encode())[0]
+
+
 def collapse(items):  # each fact once: an item repeated in a row is written once, with ×N
     return [f"{k} ×{n}" if (n := len(list(g))) > 1 else k for k, g in itertools.groupby(items)]
 
@@ -83,9 +87,13 @@ def describe(data, blobs):
     changed = ["utf-16"] if utf16 else []
     for got, want in itertools.zip_longest(text.split("\r\n"), DEFAULT):
         blob = re.fullmatch("password 51:b:((?:[0-9A-F]{2})+)", got or "")
-        if got != want and (got or want):  # a signed file's lines go on past the defaults
-            changed.append(f"password opens to {blobs[blob[1]]}" if blob else "signature: " +
-                           verify(text) if got.startswith("signature:s:") else got)
+        if got == want or not (got or want):  # a signed file's lines go on past the defaults
+            continue
+        if blob:
+            got = f"password opens to {blobs[blob[1]]}"
+        elif got.startswith("signature:s:"):
+            got = "signature: " + verify(text)
+        changed.append(got)
     return " | ".join(changed)
 
 
@@ -133,19 +141,17 @@ class Case:
         (logs / "run").write_bytes("".join(self.expand(item) + "\0" for item in lines + tails)
                                    .encode("utf-16-le", "surrogatepass"))
         (logs / "run.status").unlink(missing_ok=True)
-        statuses = lambda: (logs / "run.status").read_text().splitlines() if (
-            logs / "run.status").exists() else ["no status: the helper failed"]
         command = [WINE, helper, "run", "C:\\morvelan-tests\\run"]
         limit = int(self.values("limit", "-1")[0])  # a file size limit makes writes fail
         if self.values("console"):
             self.on_console(command, env, io["stderr"])
-            return statuses()
+            return self.statuses()
         if not self.values("display"):
-            subprocess.run(command, env=env, timeout=900, **io, input=b"".join(
-                codecs.escape_decode(v.encode())[0] for v in self.values("stdin")), preexec_fn=lambda: (
+            stdin = b"".join(unescape(v) for v in self.values("stdin"))
+            subprocess.run(command, env=env, timeout=900, **io, input=stdin, preexec_fn=lambda: (
                 signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))))
-            return statuses()
+            return self.statuses()
         # On a real display the box is a window that the program waits on until OK.
         subprocess.run([SERVER, "-k"], env=ENV)  # its desktop process had no display
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp"],
@@ -161,11 +167,16 @@ class Case:
             if not waited:
                 return ["did not wait for OK"]
             program.wait(60)
-            return statuses()
+            return self.statuses()
         finally:
             program.kill()
             subprocess.run([SERVER, "-k"], env=ENV)
             xvfb.terminate()
+
+    @staticmethod
+    def statuses():  # each run's, as the helper wrote them
+        path = logs / "run.status"
+        return path.read_text().splitlines() if path.exists() else ["no status: helper failed"]
 
     def on_console(self, command, env, trace):
         """Runs on a terminal, which Wine makes a console, types each "console" value at the
@@ -175,7 +186,7 @@ class Case:
                                    cwd=self.dir, start_new_session=True,  # Ctrl+C reaches it
                                    preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
-        typing, drawn = [codecs.escape_decode(v.encode())[0] for v in self.values("console")], b""
+        typing, drawn = [unescape(v) for v in self.values("console")], b""
         deadline = time.time() + 60  # a run that never prompts would wait for ever
         while time.time() < deadline:
             chunk = b""

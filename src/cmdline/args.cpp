@@ -1,7 +1,7 @@
 // Argument tokenizer and lookups over the global argument table.
 #include "cmdline.h"
 
-#include "../connfile/connfile.h"
+#include "../text/text.h"
 
 #include <algorithm>
 

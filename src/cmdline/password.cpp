@@ -1,7 +1,7 @@
 // The password as a line of standard input: line ends, byte-order mark and UTF-8 check.
 #include "cmdline.h"
 
-#include "../connfile/connfile.h"
+#include "../text/text.h"
 
 PasswordInput readPasswordLine(const std::function<int()>& nextByte, std::string& password) {
     std::string line;

@@ -1,7 +1,7 @@
 // Windows: the password from standard input, typed unseen on a console or piped in.
 #include "cmdline.h"
 
-#include "../connfile/connfile.h"
+#include "../text/text.h"
 
 #include <windows.h>
 

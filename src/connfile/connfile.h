@@ -1,6 +1,8 @@
 // Connection file: the settings record, the file writer, password protection, temporary placement.
 #pragma once
 
+#include "../text/text.h"
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -49,18 +51,6 @@ void initDefaultData(CONFIG_DATA& data);
 // The file functions of Windows take at most MAX_PATH (260) UTF-16 units with the terminator.
 constexpr std::size_t kMaxPath = 259;
 
-// Texts are UTF-8 inside the program and UTF-16 at the Windows calls.
-#ifdef _WIN32
-using Utf16 = std::wstring;
-#else
-using Utf16 = std::u16string;
-#endif
-
-// Exact conversions both ways: an unpaired surrogate keeps a three-byte form of its own (as in
-// WTF-8), so that no character of the command line is ever changed on the way.
-std::string toUtf8(std::basic_string_view<Utf16::value_type> text);
-Utf16 toUtf16(std::string_view text);
-
 constexpr int kWriteOk = 0;
 constexpr int kWriteFailed = 2;
 constexpr int kWriteTaken = 3; // a file of that name exists, and the write was to make a new one
@@ -72,35 +62,6 @@ std::string formatConfigFile(const CONFIG_DATA& data);
 // What a signature of the record covers: each signed line of its file with its CR LF, the
 // "signscope" line with its CR LF, and a NUL; the signer takes it in UTF-16LE.
 std::string signedContent(const CONFIG_DATA& data);
-
-// Two uppercase hexadecimal digits per byte, no separators.
-std::string hexUpper(const unsigned char* bytes, std::size_t count);
-
-// The bytes of an even number of hexadecimal digits, in either case.
-std::string bytesFromHex(std::string_view hex);
-
-std::string base64(std::string_view bytes);
-
-// Overwrites a secret in a way the optimiser may not drop, then empties it.
-void wipe(void* bytes, std::size_t count);
-void wipe(std::string& secret);
-
-// Appends to a secret of unknown length. A string that grows frees its old block as it is, so
-// here the secret moves to a larger block by hand and the old one is wiped first.
-template <typename String> void appendSecret(String& secret, typename String::value_type c) {
-    if (secret.size() == secret.capacity()) {
-        String larger;
-        larger.reserve(2 * secret.capacity() + 64);
-        larger.append(secret);
-        wipe(secret.data(), secret.size() * sizeof(c));
-        secret.swap(larger);
-    }
-    secret.push_back(c);
-}
-
-// Whether text is UTF-8 as the standard has it: no overlong forms, no surrogates, nothing past
-// U+10FFFF. NUL is refused too: the client reads a password up to its first NUL.
-bool isUtf8Text(std::string_view text);
 
 // Scripts open many sessions at once; this many taken names means something else is wrong.
 constexpr int kMaxTempTries = 100;
@@ -123,14 +84,6 @@ std::string fileNameFromTitle(std::string_view title);
 bool isTempFile(std::string_view name);
 
 #ifdef _WIN32
-struct AnsiText {
-    std::string text;
-    bool exact; // every character has a form of its own in the ANSI code page
-};
-
-// The text in the ANSI code page, "?" standing for a character without a form there.
-AnsiText toAnsi(const Utf16& text);
-
 // Writes formatConfigFile(data) to fileName, in the ANSI code page when it holds every
 // character, else in UTF-16; only as a new file when exclusive; never half a file.
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive);

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <utility>
-
 namespace {
 
 // The client reads ANSI and UTF-16 files; ANSI keeps the files of earlier releases unchanged.
@@ -20,21 +18,6 @@ std::string fileBytes(const std::string& text, bool signedFile) {
 }
 
 } // namespace
-
-AnsiText toAnsi(const Utf16& text) {
-    // Never a look-alike: a character without a form of its own there counts as not exact.
-    // A UTF-8 code page holds every character and takes neither the flag nor the report.
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* report = utf8 ? nullptr : &usedDefault;
-    const int length = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, report);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, flags, text.data(), length, out.data(), size, nullptr, report);
-    return {std::move(out), usedDefault == FALSE};
-}
 
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive) {
     const Utf16 path = toUtf16(fileName);

@@ -1,7 +1,7 @@
 // Windows: finds the Remote Desktop client and starts it on a connection file.
 #include "morvelan.h"
 
-#include "../connfile/connfile.h"
+#include "../text/text.h"
 
 #include <windows.h>
 

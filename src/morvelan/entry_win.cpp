@@ -1,7 +1,7 @@
 // Windows: the console entry, which hands the command-line tail to WinMain.
 #include "morvelan.h"
 
-#include "../connfile/connfile.h"
+#include "../text/text.h"
 
 #include <windows.h>
 

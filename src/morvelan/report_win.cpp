@@ -2,7 +2,7 @@
 #include "morvelan.h"
 
 #include "../cmdline/cmdline.h"
-#include "../connfile/connfile.h"
+#include "../text/text.h"
 
 #include <windows.h>
 

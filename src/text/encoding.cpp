@@ -1,5 +1,5 @@
-// Text encodings and secret wiping: no platform calls.
-#include "connfile.h"
+// Text encodings, hexadecimal, base64 and secret wiping: no platform calls.
+#include "text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,0 +1,58 @@
+// Text helpers every module uses: UTF-8 and UTF-16, the UTF-8 check, hexadecimal, base64 and
+// the wiping of secrets.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Texts are UTF-8 inside the program and UTF-16 at the Windows calls.
+#ifdef _WIN32
+using Utf16 = std::wstring;
+#else
+using Utf16 = std::u16string;
+#endif
+
+// Exact conversions both ways: an unpaired surrogate keeps a three-byte form of its own (as in
+// WTF-8), so that no character of the command line is ever changed on the way.
+std::string toUtf8(std::basic_string_view<Utf16::value_type> text);
+Utf16 toUtf16(std::string_view text);
+
+// Whether text is UTF-8 as the standard has it: no overlong forms, no surrogates, nothing past
+// U+10FFFF. NUL is refused too: the client reads a password up to its first NUL.
+bool isUtf8Text(std::string_view text);
+
+// Two uppercase hexadecimal digits per byte, no separators.
+std::string hexUpper(const unsigned char* bytes, std::size_t count);
+
+// The bytes of an even number of hexadecimal digits, in either case.
+std::string bytesFromHex(std::string_view hex);
+
+std::string base64(std::string_view bytes);
+
+// Overwrites a secret in a way the optimiser may not drop, then empties it.
+void wipe(void* bytes, std::size_t count);
+void wipe(std::string& secret);
+
+// Appends to a secret of unknown length. A string that grows frees its old block as it is, so
+// here the secret moves to a larger block by hand and the old one is wiped first.
+template <typename String> void appendSecret(String& secret, typename String::value_type c) {
+    if (secret.size() == secret.capacity()) {
+        String larger;
+        larger.reserve(2 * secret.capacity() + 64);
+        larger.append(secret);
+        wipe(secret.data(), secret.size() * sizeof(c));
+        secret.swap(larger);
+    }
+    secret.push_back(c);
+}
+
+#ifdef _WIN32
+struct AnsiText {
+    std::string text;
+    bool exact; // every character has a form of its own in the ANSI code page
+};
+
+// The text in the ANSI code page, "?" standing for a character without a form there.
+AnsiText toAnsi(const Utf16& text);
+#endif

@@ -45,11 +45,19 @@ struct CmdLineOutcome {
     CmdLineResult result;
     bool unterminated; // the unterminated-quote message is due, whatever the result
     bool quiet;        // "-q": messages on standard output only, never in a message box
+    bool direct;       // "-n": the client starts with no connection file (see fitsCredential)
+    bool usageAsked;   // no word at all, or only "/?", "-?" or "--help"
     std::string message;
 };
 
 // Splits the tail and copies the options' values into data.
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data);
+
+// Credential Manager holds a secret of at most 2560 bytes (CRED_MAX_CREDENTIAL_BLOB_SIZE).
+constexpr std::size_t kMaxCredentialPassword = 1280; // UTF-16 units
+
+// Whether the password, in UTF-16, fits Credential Manager; "-n" stores it there.
+bool fitsCredential(std::string_view password);
 
 constexpr int kEndOfInput = -1;
 constexpr int kReadFailed = -2;
@@ -74,4 +82,5 @@ PasswordInput readPassword(std::string& password, unsigned long& error);
 
 extern const char* const kUnterminatedMessage;
 extern const char* const kTooManyArgsMessage;
+extern const char* const kPasswordTooLongMessage;
 extern const char* const kUsageText;

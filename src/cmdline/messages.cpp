@@ -7,6 +7,10 @@ const char* const kUnterminatedMessage =
 const char* const kTooManyArgsMessage =
     "Error: Too many arguments. At most 128 are accepted; nothing was done.";
 
+const char* const kPasswordTooLongMessage =
+    "Error: The password is longer than Credential Manager holds (1280 UTF-16 characters); "
+    "nothing was done.";
+
 const char* const kUsageText =
     "Usage:\n\nMorvelan -h hostname -p password -u username -t title [-s file] [-r resolution]"
     "\n\n"
@@ -19,4 +23,5 @@ const char* const kUsageText =
     "file - filename where to only save the configuration file\n"
     "-q - no message box: messages go to standard output only\n"
     "-c thumbprint - sign the file with the certificate of that SHA-1 or SHA-256 thumbprint\n"
+    "-n - no connection file: the password waits in Credential Manager until log-off\n"
     "\nIf you want full screen, please ommit the -r parameter.";

@@ -2,6 +2,7 @@
 #include "cmdline.h"
 
 #include "../connfile/connfile.h"
+#include "../text/text.h"
 
 #include <cstdint>
 
@@ -113,12 +114,51 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
     return CmdLineResult::ok;
 }
 
+// "-n" hands the client no file, so there is none to save or sign, and the host goes on the
+// client's command line, where a blank, a tab or a quote would split it.
+const char* directRefusal(const CONFIG_DATA& data) {
+    if (data.saveonly != 0) {
+        return "Error: -n starts a session without a file, and -s only saves a file; "
+               "nothing was done.";
+    }
+    if (!data.signer_thumbprint.empty()) {
+        return "Error: -n writes no file for -c to sign; nothing was done.";
+    }
+    if (data.full_address.empty() ||
+        data.full_address.find_first_of(" \t\"") != std::string::npos) {
+        return "Error: With -n the host name (-h) may not be empty or hold a blank, a tab or a "
+               "quote; nothing was done.";
+    }
+    // "-" is read from standard input later, and checked then.
+    if (data.password != "-" && !fitsCredential(data.password)) {
+        return kPasswordTooLongMessage;
+    }
+    return nullptr;
+}
+
+// No word at all, or only the Windows way of asking for help.
+bool asksForUsage() {
+    return args.empty() ||
+           (args.size() == 1 && (args[0] == "/?" || args[0] == "-?" || args[0] == "--help"));
+}
+
 } // namespace
+
+bool fitsCredential(std::string_view password) {
+    Utf16 wide = toUtf16(password);
+    const bool fits = wide.size() <= kMaxCredentialPassword;
+    wipe(wide.data(), wide.size() * sizeof(wide[0]));
+    return fits;
+}
 
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
     const ArgsResult split = parseArgs(lpCmdLine);
-    // "-q" takes no value and counts wherever it stands, even when the line is refused.
-    CmdLineOutcome outcome{CmdLineResult::ok, split == ArgsResult::unterminated, hasArg("-q"), {}};
+    CmdLineOutcome outcome{};
+    outcome.unterminated = split == ArgsResult::unterminated;
+    // "-q" and "-n" take no value and count wherever they stand, even when the line is refused.
+    outcome.quiet = hasArg("-q");
+    outcome.direct = hasArg("-n");
+    outcome.usageAsked = !outcome.unterminated && asksForUsage();
     // A dropped argument could turn a save into a launch, so an overlong line is refused whole.
     if (split == ArgsResult::too_many) {
         outcome.result = CmdLineResult::too_many_args;
@@ -137,6 +177,12 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
         }
         if (outcome.result != CmdLineResult::ok) {
             return outcome;
+        }
+    }
+    if (outcome.direct) {
+        if (const char* refusal = directRefusal(data)) {
+            outcome.result = CmdLineResult::refused;
+            outcome.message = refusal;
         }
     }
     return outcome;

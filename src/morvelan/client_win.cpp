@@ -23,7 +23,8 @@ std::optional<std::string> findMstscPath() {
     return toUtf8(windir) + "\\system32\\mstsc.exe";
 }
 
-unsigned long startClient(const std::optional<std::string>& mstscPath, const std::string& cfgFile) {
+unsigned long startClient(const std::optional<std::string>& mstscPath,
+                          const std::string& commandLine) {
     STARTUPINFOW startInfo{};
     startInfo.cb = sizeof(startInfo);
     startInfo.dwFlags = STARTF_USESTDHANDLES;
@@ -33,7 +34,7 @@ unsigned long startClient(const std::optional<std::string>& mstscPath, const std
     startInfo.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pidInfo{};
     // CreateProcessW may write into the command line, so it gets a buffer of its own.
-    Utf16 cmdLine = toUtf16(clientCommandLine(cfgFile));
+    Utf16 cmdLine = toUtf16(commandLine);
     const Utf16 application = toUtf16(mstscPath.value_or(""));
     // Without an application name Windows finds the client by its name in the command line.
     if (!CreateProcessW(mstscPath ? application.c_str() : nullptr, cmdLine.data(), nullptr, nullptr,

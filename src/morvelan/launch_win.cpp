@@ -3,6 +3,7 @@
 
 #include "../cmdline/cmdline.h"
 #include "../connfile/connfile.h"
+#include "../text/text.h"
 
 #include <windows.h>
 
@@ -20,6 +21,11 @@ int saveOnly(const CONFIG_DATA& values) {
     return 0;
 }
 
+int cannotStart(const std::optional<std::string>& mstscPath, unsigned long error) {
+    return fail("Error: Cannot start the Remote Desktop client " + mstscPath.value_or("mstsc.exe") +
+                " (" + windowsError(error) + ").");
+}
+
 int launch(const CONFIG_DATA& values) {
     const std::optional<std::string> mstsc_path = findMstscPath();
     const TempPlacement cfg = genTempName(
@@ -31,12 +37,31 @@ int launch(const CONFIG_DATA& values) {
     if (cfg.result != kWriteOk) {
         return cannotWrite(cfg.path);
     }
-    const unsigned long error = startClient(mstsc_path, cfg.path);
+    const unsigned long error = startClient(mstsc_path, clientCommandLine(cfg.path));
     if (error != 0) {
         // Nobody will read the file, and it holds the protected password.
         DeleteFileW(toUtf16(cfg.path).c_str());
-        return fail("Error: Cannot start the Remote Desktop client " +
-                    mstsc_path.value_or("mstsc.exe") + " (" + windowsError(error) + ").");
+        return cannotStart(mstsc_path, error);
+    }
+    return 0;
+}
+
+// "-n": the client finds the password in Credential Manager, so no file is written anywhere.
+int launchDirect(CONFIG_DATA& values) {
+    const std::string target = credentialTarget(values.full_address);
+    const unsigned long stored =
+        storeCredential(target, credentialUser(values.domain, values.username), values.password);
+    wipe(values.password);
+    if (stored != 0) {
+        return fail("Error: Cannot store the password in Credential Manager as " + target + " (" +
+                    windowsError(stored) + "); nothing was started.");
+    }
+    const std::optional<std::string> mstsc_path = findMstscPath();
+    const unsigned long error = startClient(mstsc_path, directCommandLine(values));
+    if (error != 0) {
+        // Nobody will use it, and it holds the password.
+        deleteCredential(target);
+        return cannotStart(mstsc_path, error);
     }
     return 0;
 }
@@ -103,8 +128,7 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
         break;
     case CmdLineResult::usage:
         // Without a word the user asked how to use it; otherwise a script got its line wrong.
-        return Usage(tail.find_first_not_of(' ') == std::string_view::npos ? kExitOk
-                                                                           : kExitWrongLine);
+        return Usage(cmd.usageAsked ? kExitOk : kExitWrongLine);
     case CmdLineResult::too_many_args:
         return fail(kTooManyArgsMessage, kExitWrongLine);
     case CmdLineResult::refused:
@@ -114,6 +138,14 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
         if (const std::optional<std::string> error = passwordFromInput(values)) {
             return fail(*error);
         }
+        // Too long for Credential Manager: the input's fault, not the command line's.
+        if (cmd.direct && !fitsCredential(values.password)) {
+            wipe(values.password);
+            return fail(kPasswordTooLongMessage);
+        }
+    }
+    if (cmd.direct) {
+        return launchDirect(values);
     }
     if (const std::optional<unsigned long> error = cryptPassword(values)) {
         wipe(values.password);

@@ -8,8 +8,21 @@
 // The command line without the program's name and the blanks after it.
 std::string_view commandTail(std::string_view commandLine);
 
+struct CONFIG_DATA;
+
 // The client's command line; the path is quoted, since titles and TEMP may hold blanks.
 std::string clientCommandLine(std::string_view cfgFile);
+
+// The client's command line for a session without a file: the host, then the window's size,
+// or full screen.
+std::string directCommandLine(const CONFIG_DATA& data);
+
+// The name under which the client looks up the host's password in Credential Manager:
+// "TERMSRV/" and the host as given, without its port.
+std::string credentialTarget(std::string_view host);
+
+// "domain\user", or the user alone when no domain is given.
+std::string credentialUser(std::string_view domain, std::string_view user);
 
 // A Windows error code as people look it up: decimal, or hexadecimal for HRESULT-style codes.
 std::string windowsError(unsigned long code);
@@ -37,6 +50,13 @@ int Usage(int status);
 // The client's full path under the Windows directory, or nothing when Windows cannot say.
 std::optional<std::string> findMstscPath();
 
-// Starts the client on cfgFile without waiting for it; 0, or the Windows error code.
-unsigned long startClient(const std::optional<std::string>& mstscPath, const std::string& cfgFile);
+// Starts the client with that command line without waiting for it; 0, or the Windows error.
+unsigned long startClient(const std::optional<std::string>& mstscPath,
+                          const std::string& commandLine);
+
+// Stores the password for the client in Credential Manager until log-off, as a generic
+// credential; 0, or the Windows error.
+unsigned long storeCredential(const std::string& target, const std::string& user,
+                              const std::string& password);
+void deleteCredential(const std::string& target);
 #endif

@@ -1,4 +1,4 @@
-// The command-line tail, the client's command line and error codes: text handling only.
+// The command-line tail and Windows error codes as text: no platform calls.
 #include "morvelan.h"
 
 std::string_view commandTail(std::string_view commandLine) {
@@ -20,13 +20,6 @@ std::string_view commandTail(std::string_view commandLine) {
         ++pos;
     }
     return commandLine.substr(pos);
-}
-
-std::string clientCommandLine(std::string_view cfgFile) {
-    std::string line = "mstsc.exe \"";
-    line += cfgFile;
-    line += '"';
-    return line;
 }
 
 std::string windowsError(unsigned long code) {

@@ -7,7 +7,7 @@ fail() { echo "FAIL: $exe: $*"; exit 1; }
 facts=$("$objdump" -p "$exe"; "${objdump%objdump}strings" -el "$exe" | xargs -d '\n' echo;
     grep -ao 'level="asInvoker"\|Microsoft.Windows.Common-Controls\|8e0f7a12-bfb3' "$exe" || true)
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$facts" | tr 'A-Z' 'a-z' | sort | xargs)
-[ "$imports" = "crypt32.dll kernel32.dll msvcrt.dll user32.dll" ] || fail "imports $imports"
+[ "$imports" = "advapi32.dll crypt32.dll kernel32.dll msvcrt.dll user32.dll" ] || fail "imports $imports"
 # Randomised addresses need relocations; 64-bit ones get the high-entropy kind.
 entropy=$(grep -q 'PE32+' <<<"$facts" && echo HIGH_ENTROPY_VA || echo NX_COMPAT)
 for fact in '(Windows CUI)' DYNAMIC_BASE NX_COMPAT "$entropy" 'Directory [.reloc]' \

@@ -71,6 +71,15 @@ def verify(text):
         tuple(verdicts), f"openssl verdicts {verdicts}")
 
 
+def credential(line):  # target, user, secret in hexadecimal, persistence: as the client sees it
+    if "\t" not in line:
+        return "no credential"
+    target, user, secret, persist = line.rstrip("\n").split("\t")
+    secret = bytes.fromhex(secret).decode("utf-16-le", "surrogatepass")
+    return f"{target}: user {user}, password {secret!r}, " + {"1": "for the session"}.get(
+        persist, f"persistence {persist}")
+
+
 def unescape(text):  # a case's bytes: \xNN, \r and \n, the rest in UTF-8
     return codecs.escape_decode(text.encode())[0]
 
@@ -109,19 +118,21 @@ class Case:
         text = text.replace("{temp}", self.win + "\\te mp").replace("{i}", str(i))
         for name, thumbprint in THUMBPRINTS.items():
             text = text.replace(name, thumbprint)
+        text = re.sub(r"\{([^{}*]+)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)  # {ab*2}: abab
         return re.sub(r"\{U\+([0-9A-F]+)\}", lambda m: chr(int(m[1], 16)), text)
 
     def normal(self, line):  # the case's folders and the random letters, by their names
         line = line.replace(self.win + "\\te mp", "{temp}").replace(self.win, "{dir}")
         for name, thumbprint in THUMBPRINTS.items():
             line = line.replace(thumbprint, name)
+        line = re.sub(r"(.)\1{39,}", lambda m: f"{{{m[1]}*{len(m[0])}}}", line)
         return re.sub(r"_[a-y]{10}\.tmp", "_{letters}.tmp", line)
 
     def prepare(self):
         shutil.rmtree(self.dir, ignore_errors=True)
         (self.dir / "te mp").mkdir(parents=True)
         for value in self.values("put"):  # PATH | TEXT [| AGE in seconds]
-            path, text, age = (value + " | 0").split(" | ")[:3]
+            path, text, age = (self.expand(value) + " | 0").split(" | ")[:3]
             (self.dir / path).parent.mkdir(parents=True, exist_ok=True)
             (self.dir / path).write_text(text, "utf-8")
             os.utime(self.dir / path, (time.time() - int(age),) * 2)
@@ -147,7 +158,7 @@ class Case:
             self.on_console(command, env, io["stderr"])
             return self.statuses()
         if not self.values("display"):
-            stdin = b"".join(unescape(v) for v in self.values("stdin"))
+            stdin = b"".join(unescape(self.expand(v)) for v in self.values("stdin"))
             subprocess.run(command, env=env, timeout=900, **io, input=stdin, preexec_fn=lambda: (
                 signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))))
@@ -224,7 +235,8 @@ class Case:
                         else m[1], text)[:120] for text in boxes]
         lines += ["box " + ("{usage}" if USAGE.replace("\n", "\\n").startswith(text) else text)
                   for text in boxes]
-        lines += sorted(self.normal(f"client {line}: {describe(file, blobs)}")
+        lines += sorted(self.normal(f"client {line}: " + (
+            credential(file.decode()) if " /v:" in line else describe(file, blobs)))
                         for line, file in started)
         if len({line for line, _ in started}) < len(started):
             lines.append("two clients were given the same file")
@@ -232,6 +244,9 @@ class Case:
             "/" if path.is_dir() else ": " + (describe(data, blobs) if data[:2] in (b"\xff\xfe",
                                               b"sc") else data.decode("utf-8", "replace"))))
                         for path, data in files.items())
+        left = wine(helper, "creds", capture_output=True, text=True).stdout.splitlines()
+        if left:  # the credentials the runs stored, and not deleted again, by their names
+            lines.append("credentials left: " + ", ".join(line.split("\t")[0] for line in left))
         return collapse([self.normal(line) for line in lines])
 
     def test(self):

@@ -1,0 +1,39 @@
+// What the client is handed: its command line, and the name and user of the credential it
+// finds in Credential Manager. No platform calls.
+#include "morvelan.h"
+
+#include "../connfile/connfile.h"
+
+std::string clientCommandLine(std::string_view cfgFile) {
+    std::string line = "mstsc.exe \"";
+    line += cfgFile;
+    line += '"';
+    return line;
+}
+
+std::string directCommandLine(const CONFIG_DATA& data) {
+    std::string line = "mstsc.exe /v:" + data.full_address;
+    if (data.screen_mode_id == 1) {
+        line += " /w:" + std::to_string(data.desktop_width) +
+                " /h:" + std::to_string(data.desktop_height);
+    } else {
+        line += " /f";
+    }
+    return line;
+}
+
+std::string credentialTarget(std::string_view host) {
+    std::size_t end = host.size();
+    const std::size_t colon = host.rfind(':');
+    // One colon ends a name or an IPv4 address and begins the port. An IPv6 address holds
+    // several, and has a port only after the bracket that closes it ("[fe80::1]:3390").
+    if (colon != std::string_view::npos &&
+        (host.find(':') == colon || (host[0] == '[' && host[colon - 1] == ']'))) {
+        end = colon;
+    }
+    return "TERMSRV/" + std::string(host.substr(0, end));
+}
+
+std::string credentialUser(std::string_view domain, std::string_view user) {
+    return domain.empty() ? std::string(user) : std::string(domain) + "\\" + std::string(user);
+}

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end cases under Wine: e2e.py PREFIX HELPER EXE runs each case of cases.txt against
-EXE and compares a transcript of what its runs did with the one the case expects. The helper
-starts the program from exact UTF-16 command lines and, as mstsc.exe, records what it got."""
+"""End-to-end cases under Wine: e2e.py PREFIX HELPER EXE runs each case of cases.txt against EXE
+and compares a transcript of what its runs did with the one the case holds."""
 import base64, codecs, difflib, fcntl, hashlib, itertools, os, pathlib, pty, re, resource, select
 import shlex, shutil, signal, ssl, struct, subprocess, sys, termios, time
 
@@ -25,10 +24,20 @@ def wine(*args, **kw):
     return subprocess.run([WINE, *map(str, args)], **{"env": ENV, "timeout": 900, **kw})
 
 
-def opened(blobs):  # what each protected password opens to, and its description
+def utf16(data):
+    return data.decode("utf-16-le", "surrogatepass")
+
+
+def opened(blobs):  # "password 'TEXT'": TEXT, its terminator and "psw", as the client expects
     out = wine(helper, "unprotect", *blobs, capture_output=True, text=True).stdout.split("\n")
-    return {b: f"{bytes.fromhex(o.split()[0]).decode('utf-16-le', 'surrogatepass')!r} "
-               f"{o.split()[1]}" if o.strip() else "nothing" for b, o in zip(blobs, out)}
+    found = {}
+    for blob, line in zip(blobs, out):
+        plain, _, description = line.partition(" ")
+        text = utf16(bytes.fromhex(plain))
+        found[blob] = f"password opens to {text!r} {description}"
+        if text.endswith("\0") and description == "psw":
+            found[blob] = f"password {text[:-1]!r}"
+    return found
 
 
 def make_certificates():
@@ -43,67 +52,85 @@ def make_certificates():
         der.write_bytes(ssl.PEM_cert_to_DER_cert(pem.read_text()))
         files = [der, blob] if store == "user" else [der]
         wine(helper, "cert", store, *("C:\\morvelan-tests\\" + f.name for f in files), check=True)
-        der = der.read_bytes()
-        THUMBPRINTS[f"{{{name}-sha1}}"] = hashlib.sha1(der).hexdigest()
-        THUMBPRINTS[f"{{{name}-SHA256}}"] = hashlib.sha256(der).hexdigest().upper()
+        THUMBPRINTS[f"{{{name}-sha1}}"] = hashlib.sha1(der.read_bytes()).hexdigest()
+        THUMBPRINTS[f"{{{name}-SHA256}}"] = hashlib.sha256(der.read_bytes()).hexdigest().upper()
 
 
-def verify(text):
-    """A signed file's signature, checked by openssl over the message rebuilt from the file's
-    own lines: the signed ones in the order of the scope, the scope, a NUL."""
-    lines = text.split("\r\n")
+def verify(lines):
+    """A signature, checked by openssl over the message rebuilt from the file's own lines: the
+    signed ones in the order of the scope, the scope, a NUL."""
     scope = next(line for line in lines if line.startswith("signscope:s:"))
     blob = base64.b64decode(next(line for line in lines if line.startswith("signature:s:"))[12:])
     if struct.unpack("<3I", blob[:12]) != (0x10001, 1, len(blob) - 12):
-        return "a signature without its header"
-    (logs / "cms").write_bytes(blob[12:])
+        return "without its header"
     signed = [next(line for line in lines if line.startswith(name.lower() + ":"))
               for name in scope[12:].split(",")]
-    message = "".join(line + "\r\n" for line in signed + [scope]) + "\0"
-    verdicts = []
-    for changed in (message, message.replace("full address:s:", "full address:s:x", 1)):
-        (logs / "content").write_bytes(changed.encode("utf-16-le"))
-        verdicts.append(subprocess.run(
-            ["openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in", logs / "cms",
-             "-content", logs / "content", "-CAfile", logs / "signer.pem", "-purpose", "any",
-             "-out", os.devnull], capture_output=True).returncode == 0)
-    return {(True, False): "verified by the test certificate, refused with a changed address"}.get(
-        tuple(verdicts), f"openssl verdicts {verdicts}")
+    (logs / "cms").write_bytes(blob[12:])
+    (logs / "content").write_bytes(("\r\n".join(signed + [scope]) + "\r\n\0").encode("utf-16-le"))
+    return "verified by the test certificate" if subprocess.run(
+        ["openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in", logs / "cms", "-content",
+         logs / "content", "-CAfile", logs / "signer.pem", "-purpose", "any", "-out", os.devnull],
+        capture_output=True).returncode == 0 else "refused by openssl"
 
 
-def credential(line):  # target, user, secret in hexadecimal, persistence: as the client sees it
-    if "\t" not in line:
-        return "no credential"
-    target, user, secret, persist = line.rstrip("\n").split("\t")
-    secret = bytes.fromhex(secret).decode("utf-16-le", "surrogatepass")
-    return f"{target}: user {user}, password {secret!r}, " + {"1": "for the session"}.get(
-        persist, f"persistence {persist}")
+def describe(data, blobs):
+    """A connection file: its encoding and every line that differs from the defaults."""
+    text = utf16(data[2:]) if data[:2] == b"\xff\xfe" else data.decode("cp1252", "replace")
+    lines = text.split("\r\n")
+    changed = ["utf-16"] if data[:2] == b"\xff\xfe" else []
+    for got, want in itertools.zip_longest(lines, DEFAULT):
+        blob = re.fullmatch("password 51:b:((?:[0-9A-F]{2})+)", got or "")
+        if got == want or not (got or want):  # a signed file's lines go on past the defaults
+            continue
+        if blob:
+            got = blobs[blob[1]]
+        elif got.startswith("signature:s:"):
+            got = "signature " + verify(lines)
+        changed.append(got)
+    return " | ".join(changed)
 
 
-def unescape(text):  # a case's bytes: \xNN, \r and \n, the rest in UTF-8
-    return codecs.escape_decode(text.encode())[0]
+def credential(text, line):
+    """What the client started with LINE finds among the credentials TEXT: the one named
+    TERMSRV/HOST, HOST from its "/v:" without a port after its only colon."""
+    host = re.search(r"/v:(\S+)", line)[1]
+    host = host.split(":")[0] if host.count(":") == 1 else host
+    for found in text.splitlines():
+        target, user, secret, persist = found.split("\t")
+        if target == "TERMSRV/" + host:
+            return f"{target}: user {user}, password {utf16(bytes.fromhex(secret))!r}, " + (
+                "for the session" if persist == "1" else f"persistence {persist}")
+    return "no credential"
+
+
+def said(out, boxes):  # "out+box" where a box says what the line says; the trace cuts boxes
+    lines = []
+    for line in out:
+        if boxes and line.startswith(boxes[0]):
+            lines.append("out+box " + line)
+            boxes = boxes[1:]
+        else:
+            lines.append("out " + line)
+    return lines + ["box " + box for box in boxes]
+
+
+def factor(entries):
+    """The lines every connection file holds, said once in an "every file:" line; each entry
+    (head, description, whether it is a connection file's) keeps the rest."""
+    files = [entry for entry in entries if entry[2]]
+    common = [item for item in files[0][1].split(" | ")
+              if all(item in entry[1].split(" | ") for entry in files)] if len(files) > 1 else []
+    for entry in files:
+        entry[1] = " | ".join(item for item in entry[1].split(" | ") if item not in common)
+    return ["every file: " + " | ".join(common)] if common else []
 
 
 def collapse(items):  # each fact once: an item repeated in a row is written once, with ×N
     return [f"{k} ×{n}" if (n := len(list(g))) > 1 else k for k, g in itertools.groupby(items)]
 
 
-def describe(data, blobs):
-    """A connection file: its encoding and every line that differs from the defaults."""
-    utf16 = data[:2] == b"\xff\xfe"
-    text = data[2:].decode("utf-16-le", "surrogatepass") if utf16 else data.decode("cp1252",
-                                                                                   "replace")
-    changed = ["utf-16"] if utf16 else []
-    for got, want in itertools.zip_longest(text.split("\r\n"), DEFAULT):
-        blob = re.fullmatch("password 51:b:((?:[0-9A-F]{2})+)", got or "")
-        if got == want or not (got or want):  # a signed file's lines go on past the defaults
-            continue
-        if blob:
-            got = f"password opens to {blobs[blob[1]]}"
-        elif got.startswith("signature:s:"):
-            got = "signature: " + verify(text)
-        changed.append(got)
-    return " | ".join(changed)
+def unescape(text):  # a case's bytes: \xNN, \r and \n, the rest in UTF-8
+    return codecs.escape_decode(text.encode())[0]
 
 
 class Case:
@@ -114,14 +141,14 @@ class Case:
     def values(self, key, default=None):
         return [v for k, v in self.items if k == key] or ([default] if default else [])
 
-    def expand(self, text, i=0):
-        text = text.replace("{temp}", self.win + "\\te mp").replace("{i}", str(i))
+    def expand(self, text):
+        text = text.replace("{temp}", self.win + "\\te mp")
         for name, thumbprint in THUMBPRINTS.items():
             text = text.replace(name, thumbprint)
         text = re.sub(r"\{([^{}*]+)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)  # {ab*2}: abab
         return re.sub(r"\{U\+([0-9A-F]+)\}", lambda m: chr(int(m[1], 16)), text)
 
-    def normal(self, line):  # the case's folders and the random letters, by their names
+    def normal(self, line):  # the case's folders, long runs and random letters, by their names
         line = line.replace(self.win + "\\te mp", "{temp}").replace(self.win, "{dir}")
         for name, thumbprint in THUMBPRINTS.items():
             line = line.replace(thumbprint, name)
@@ -136,18 +163,24 @@ class Case:
             (self.dir / path).parent.mkdir(parents=True, exist_ok=True)
             (self.dir / path).write_text(text, "utf-8")
             os.utime(self.dir / path, (time.time() - int(age),) * 2)
+        # The stand-in client, where 64-bit and 32-bit programs look for it (or nowhere).
+        for folder in ("system32", "syswow64"):
+            client = prefix / f"drive_c/windows/{folder}/mstsc.exe"
+            client.unlink(missing_ok=True)
+            if not self.values("noclient"):
+                shutil.copy(helper, client)
 
     def run(self, io):
-        runs = int(self.values("repeat", "1")[0])
-        # "run TAIL" starts the program as morvelan.exe; "line" gives the whole command line.
-        tails = [self.expand(("morvelan.exe " if k == "run" else "") + v, i) for i in range(runs)
+        """Runs the command lines ("run TAIL" as morvelan.exe TAIL, "line LINE" as it stands)
+        and gives each run's exit status and the credentials the runs left."""
+        tails = [self.expand(("morvelan.exe " if k == "run" else "") + v)
                  for k, v in self.items if k in ("run", "line")]
         env = {**ENV, "MORVELAN_CLIENT_LOG": self.win, "WINEDEBUG": "+relay"}
         env.update(v.split("=", 1) for v in self.values("wine"))
         if QEMU:
             return [str(subprocess.run(
                 ["qemu-i386", "/usr/lib/wine/wine", exe, *shlex.split(t)[1:]], timeout=900,
-                env={**env, "WINELOADERNOEXEC": "1"}, **io).returncode) for t in tails]
+                env={**env, "WINELOADERNOEXEC": "1"}, **io).returncode) for t in tails], ""
         lines = ["Z:" + str(exe).replace("/", "\\"), "TEMP={temp}", *self.values("env"), "--"]
         (logs / "run").write_bytes("".join(self.expand(item) + "\0" for item in lines + tails)
                                    .encode("utf-16-le", "surrogatepass"))
@@ -156,38 +189,15 @@ class Case:
         limit = int(self.values("limit", "-1")[0])  # a file size limit makes writes fail
         if self.values("console"):
             self.on_console(command, env, io["stderr"])
-            return self.statuses()
-        if not self.values("display"):
+        else:
             stdin = b"".join(unescape(self.expand(v)) for v in self.values("stdin"))
             subprocess.run(command, env=env, timeout=900, **io, input=stdin, preexec_fn=lambda: (
                 signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))))
-            return self.statuses()
-        # On a real display the box is a window that the program waits on until OK.
-        subprocess.run([SERVER, "-k"], env=ENV)  # its desktop process had no display
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp"],
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        env["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
-        program = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, **io)
-        try:
-            find = ["xdotool", "search", "--sync", "--name", r"^Morvelan v1\.51 - Info$"]
-            subprocess.run(find, env=env, timeout=60, capture_output=True)
-            time.sleep(1)
-            waited = program.poll() is None
-            subprocess.run(find + ["windowfocus", "--sync", "key", "Return"], env=env, timeout=60)
-            if not waited:
-                return ["did not wait for OK"]
-            program.wait(60)
-            return self.statuses()
-        finally:
-            program.kill()
-            subprocess.run([SERVER, "-k"], env=ENV)
-            xvfb.terminate()
-
-    @staticmethod
-    def statuses():  # each run's, as the helper wrote them
-        path = logs / "run.status"
-        return path.read_text().splitlines() if path.exists() else ["no status: helper failed"]
+        if not (logs / "run.status").exists():
+            return ["no status: helper failed"], ""
+        return (logs / "run.status").read_text().splitlines(), utf16((logs / "run.creds")
+                                                                     .read_bytes())
 
     def on_console(self, command, env, trace):
         """Runs on a terminal, which Wine makes a console, types each "console" value at the
@@ -197,7 +207,7 @@ class Case:
                                    cwd=self.dir, start_new_session=True,  # Ctrl+C reaches it
                                    preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
-        typing, drawn = [unescape(v) for v in self.values("console")], b""
+        typing, drawn = [unescape(self.expand(v)) for v in self.values("console")], b""
         deadline = time.time() + 60  # a run that never prompts would wait for ever
         while time.time() < deadline:
             chunk = b""
@@ -217,51 +227,60 @@ class Case:
         drawn = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", drawn).replace(b"\r", b"").rstrip(b"\n")
         (logs / "out").write_bytes(drawn.replace(b"\n", b"\r\n") + b"\r\n")
 
-    def transcript(self, statuses):
-        """What the runs did: exit statuses, output, boxes, clients, and the files they left."""
+    def transcript(self, statuses, credentials):
+        """What the runs did, each fact once: exit statuses, standard output and boxes, what
+        each client got, then the files and the credentials the runs left."""
         out = (logs / "out").read_bytes().decode("cp1252", "replace").replace(
             USAGE.replace("\n", "\r\n"), "{usage}").split("\r\n")[:-1]
         boxes = re.findall(r'MessageBoxW\(00000000,\w+ L"((?:[^"\\]|\\.)*)"\.*,\w+ L"Morvelan '
                            r'v1\.51 - Info",00000000\)', (logs / "trace").read_text("latin-1"))
-        started = [(r.read_bytes().decode("utf-16-le", "surrogatepass"),
-                    r.with_suffix(".got").read_bytes()) for r in self.dir.glob("*.cmd")]
-        files = {p: p.read_bytes() if p.is_file() else b"" for p in self.dir.rglob("*")
-                 if p.suffix not in (".cmd", ".got")}
-        blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
-            [f for _, f in started] + list(files.values())).replace(b"\0", b"").decode("latin-1")))
         # Wine's trace escapes characters (\n is kept) and cuts long texts: the start is enough.
-        lines = ["exit " + " ".join(collapse(statuses)), *("out " + line for line in out)]
         boxes = [re.sub(r"\\([0-9a-f]{4}|[^n])", lambda m: chr(int(m[1], 16)) if len(m[1]) == 4
                         else m[1], text)[:120] for text in boxes]
-        lines += ["box " + ("{usage}" if USAGE.replace("\n", "\\n").startswith(text) else text)
-                  for text in boxes]
-        lines += sorted(self.normal(f"client {line}: " + (
-            credential(file.decode()) if " /v:" in line else describe(file, blobs)))
-                        for line, file in started)
+        boxes = ["{usage}" if USAGE.replace("\n", "\\n").startswith(b) else b for b in boxes]
+        started = [(utf16(r.read_bytes()), r.with_suffix(".got").read_bytes())
+                   for r in self.dir.glob("*.cmd")]
+        # Files and empty folders: a folder that holds something shows in their paths.
+        files = {p: p.read_bytes() if p.is_file() else None for p in self.dir.rglob("*")
+                 if p.suffix not in (".cmd", ".got") and not (p.is_dir() and any(p.iterdir()))
+                 and p != self.dir / "te mp"}
+        blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
+            [got for _, got in started] + [data or b"" for data in files.values()])
+            .replace(b"\0", b"").decode("latin-1")))
+        entries = []  # [head, description, whether it describes a connection file]
+        for line, got in started:
+            if " /v:" in line:
+                entries.append([f"client {line}", credential(utf16(got), line), False])
+                continue
+            # A file the client read stays as it read it, and is not listed again.
+            path = logs / line.split("morvelan-tests\\")[-1].rstrip('"').replace("\\", "/")
+            gone = path not in files and "morvelan-tests" in line
+            entries.append([f"client {line}" + " (file then deleted)" * gone,
+                            describe(got, blobs), True])
+            if files.get(path) == got:
+                del files[path]
+        for path, data in files.items():
+            name = str(path.relative_to(self.dir)) + "/" * (data is None)
+            if data is not None and data[:2] in (b"\xff\xfe", b"sc"):
+                entries.append([name, describe(data, blobs), True])
+            else:
+                entries.append([name, data.decode() if data else "", False])
+        lines = ["exit " + " ".join(collapse(statuses))] + said(out, boxes) + factor(entries)
+        lines += sorted((self.normal(head + (": " + text if text else ""))
+                         for head, text, _ in entries), key=lambda l: (not l.startswith("client"), l))
         if len({line for line, _ in started}) < len(started):
             lines.append("two clients were given the same file")
-        lines += sorted(self.normal(str(path.relative_to(self.dir)) + (
-            "/" if path.is_dir() else ": " + (describe(data, blobs) if data[:2] in (b"\xff\xfe",
-                                              b"sc") else data.decode("utf-8", "replace"))))
-                        for path, data in files.items())
-        left = wine(helper, "creds", capture_output=True, text=True).stdout.splitlines()
-        if left:  # the credentials the runs stored, and not deleted again, by their names
-            lines.append("credentials left: " + ", ".join(line.split("\t")[0] for line in left))
+        if credentials:  # the credentials the runs stored, and not deleted again, by their names
+            lines.append("credentials left: " + ", ".join(
+                line.split("\t")[0] for line in credentials.splitlines()))
         return collapse([self.normal(line) for line in lines])
 
     def test(self):
         self.prepare()
-        # The stand-in client, where 64-bit and 32-bit programs look for it (or nowhere).
-        for folder in ("system32", "syswow64"):
-            client = prefix / f"drive_c/windows/{folder}/mstsc.exe"
-            if self.values("noclient"):
-                client.unlink(missing_ok=True)
-            else:
-                shutil.copy(helper, client)
         with open(logs / "out", "wb") as out, open(logs / "trace", "wb") as trace:
-            statuses = self.run({"cwd": self.dir, "stdout": out, "stderr": trace})
-        return list(difflib.unified_diff(self.values(">"), self.transcript(statuses), "expected",
-                                         "got", lineterm=""))
+            statuses, credentials = self.run({"cwd": self.dir, "stdout": out, "stderr": trace})
+        return list(difflib.unified_diff(self.values(">"), self.transcript(
+            statuses, credentials), "expected", "got", n=99, lineterm=""))
 
 
 def main():

@@ -21,43 +21,36 @@ std::string readAll(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A credential as a line: target, user, the secret in hexadecimal and the persistence, each
-// after a tab but the first, in UTF-8.
-std::string credentialLine(const CREDENTIALW& credential) {
-    std::wstring line = std::wstring(credential.TargetName) + L"\t" +
-                        (credential.UserName != nullptr ? credential.UserName : L"") + L"\t";
-    for (DWORD n = 0; n < credential.CredentialBlobSize; ++n) {
-        line += L"0123456789ABCDEF"[credential.CredentialBlob[n] >> 4];
-        line += L"0123456789ABCDEF"[credential.CredentialBlob[n] & 0xF];
-    }
-    line += L"\t" + std::to_wstring(credential.Persist) + L"\n";
-    std::string utf8(4 * line.size(), '\0');
-    utf8.resize(static_cast<std::size_t>(
-        WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(),
-                            static_cast<int>(utf8.size()), nullptr, nullptr)));
-    return utf8;
+void writeAll(const std::string& path, const std::wstring& text) {
+    std::ofstream(path, std::ios::binary)
+        << std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
 }
 
-// What a client started with "/v:HOST" finds: the generic credential TERMSRV/HOST, HOST
-// without a port after its only colon.
-std::string credentialFound(const std::wstring& line) {
-    std::wstring host = line.substr(line.find(L"/v:") + 3);
-    host.resize(host.find(L' '));
-    const std::size_t colon = host.find(L':');
-    if (colon != std::wstring::npos && colon == host.rfind(L':')) {
-        host.resize(colon);
+// The credentials for the client, each as target, user, secret in hexadecimal and persistence
+// after tabs, on a line of its own; remove deletes them once read.
+std::wstring credentials(bool remove) {
+    DWORD count = 0;
+    PCREDENTIALW* found = nullptr;
+    std::wstring lines;
+    if (CredEnumerateW(L"TERMSRV/*", 0, &count, &found)) {
+        for (DWORD i = 0; i < count; ++i) {
+            lines += std::wstring(found[i]->TargetName) + L"\t" + found[i]->UserName + L"\t";
+            for (DWORD n = 0; n < found[i]->CredentialBlobSize; ++n) {
+                lines += L"0123456789ABCDEF"[found[i]->CredentialBlob[n] >> 4];
+                lines += L"0123456789ABCDEF"[found[i]->CredentialBlob[n] & 0xF];
+            }
+            lines += L"\t" + std::to_wstring(found[i]->Persist) + L"\n";
+            if (remove) {
+                CredDeleteW(found[i]->TargetName, found[i]->Type, 0);
+            }
+        }
+        CredFree(found);
     }
-    PCREDENTIALW credential = nullptr;
-    if (!CredReadW((L"TERMSRV/" + host).c_str(), CRED_TYPE_GENERIC, 0, &credential)) {
-        return "nothing\n";
-    }
-    std::string found = credentialLine(*credential);
-    CredFree(credential);
-    return found;
+    return lines;
 }
 
-// The client records its command line in <log>\<pid>.cmd and in <pid>.got the file it got,
-// or the credential it found.
+// The client records its command line in <log>\<pid>.cmd, and in <pid>.got the file it read,
+// or with "/v:" the credentials it can find.
 int client() {
     const std::wstring line = GetCommandLineW();
     const std::size_t open = line.find(L'"');
@@ -66,11 +59,13 @@ int client() {
     Sleep(delay != nullptr ? std::strtoul(delay, nullptr, 10) : 0);
     const std::string log = std::string(std::getenv("MORVELAN_CLIENT_LOG")) + "\\" +
                             std::to_string(GetCurrentProcessId());
-    std::ofstream(log + ".got", std::ios::binary)
-        << (open == std::wstring::npos ? credentialFound(line)
-                                       : readAll(line.substr(open + 1, line.size() - open - 2)));
-    std::ofstream(log + ".cmd", std::ios::binary)
-        << std::string(reinterpret_cast<const char*>(line.data()), 2 * line.size());
+    if (open == std::wstring::npos) {
+        writeAll(log + ".got", credentials(false));
+    } else {
+        std::ofstream(log + ".got", std::ios::binary)
+            << readAll(line.substr(open + 1, line.size() - open - 2));
+    }
+    writeAll(log + ".cmd", line);
     return 0;
 }
 
@@ -80,7 +75,8 @@ BOOL WINAPI ignoreCtrlC(DWORD) {
 
 // run FILE: the file holds NUL-terminated UTF-16 items: the program, then environment
 // variables to set (NAME=VALUE) or remove (NAME) up to an item "--", then the command lines to
-// run in turn. Their exit statuses go to FILE.status once every process they started ends.
+// run in turn. Once every process they started ends, their exit statuses go to FILE.status
+// and the credentials they left to FILE.creds.
 int run(const char* file) {
     const std::string data = readAll(file);
     std::wstring items(data.size() / 2 + 1, L'\0');
@@ -124,6 +120,7 @@ int run(const char* file) {
         Sleep(20);
     }
     std::ofstream(std::string(file) + ".status") << statuses;
+    writeAll(std::string(file) + ".creds", credentials(true));
     return 0;
 }
 
@@ -184,29 +181,12 @@ int unprotect(int argc, char** argv) {
     return 0;
 }
 
-// creds: prints each TERMSRV/ credential as the client would see it, and deletes it.
-int credentials() {
-    DWORD count = 0;
-    PCREDENTIALW* found = nullptr;
-    if (CredEnumerateW(L"TERMSRV/*", 0, &count, &found)) {
-        for (DWORD i = 0; i < count; ++i) {
-            (void)std::fputs(credentialLine(*found[i]).c_str(), stdout);
-            CredDeleteW(found[i]->TargetName, found[i]->Type, 0);
-        }
-        CredFree(found);
-    }
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     // The program starts its client with the command line "mstsc.exe PATH".
     if (std::strcmp(argv[0], "mstsc.exe") == 0) {
         return client();
-    }
-    if (argc == 2 && std::strcmp(argv[1], "creds") == 0) {
-        return credentials();
     }
     if (argc >= 4 && std::strcmp(argv[1], "cert") == 0) {
         return installCertificate(argv);

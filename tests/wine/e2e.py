@@ -247,20 +247,17 @@ class Case:
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [got for _, got in started] + [data or b"" for data in files.values()])
             .replace(b"\0", b"").decode("latin-1")))
+        read = {got for _, got in started}
         entries = []  # [head, description, whether it describes a connection file]
         for line, got in started:
             if " /v:" in line:
                 entries.append([f"client {line}", credential(utf16(got), line), False])
-                continue
-            # A file the client read stays as it read it, and is not listed again.
-            path = logs / line.split("morvelan-tests\\")[-1].rstrip('"').replace("\\", "/")
-            gone = path not in files and "morvelan-tests" in line
-            entries.append([f"client {line}" + " (file then deleted)" * gone,
-                            describe(got, blobs), True])
-            if files.get(path) == got:
-                del files[path]
+            else:
+                entries.append([f"client {line}", describe(got, blobs), True])
         for path, data in files.items():
             name = str(path.relative_to(self.dir)) + "/" * (data is None)
+            if data in read:  # a file stays as its client read it: not listed again
+                continue
             if data is not None and data[:2] in (b"\xff\xfe", b"sc"):
                 entries.append([name, describe(data, blobs), True])
             else:

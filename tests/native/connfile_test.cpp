@@ -1,16 +1,10 @@
-// The protected password's hexadecimal form, and the search for a free temporary file name.
+// The search for a free temporary file name.
 #include "connfile/connfile.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <set>
-#include <vector>
-
-TEST(Hex, TwoUppercaseDigitsPerByteAndNothingPastTheEnd) {
-    const std::vector<unsigned char> blob{0x05, 0xAB}; // on the heap, where a read past is caught
-    EXPECT_EQ(hexUpper(blob.data(), blob.size()), "05AB");
-}
 
 TEST(TempName, DrawsAnotherNameWhileTheNameIsTakenUpToALimit) {
     // The first `taken` names are taken, then the write gives `last`.

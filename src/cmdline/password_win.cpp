@@ -30,11 +30,12 @@ void writeConsole(const wchar_t* text) {
 
 // The typed line in UTF-8, as the console gave it, line end included.
 std::string typedLine(HANDLE in, DWORD& error) {
-    writeConsole(L"Password: ");
     console = in;
     SetConsoleCtrlHandler(restoreConsole, TRUE);
     SetConsoleMode(in, (consoleMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) &
                            ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    // Only now: what is typed at the prompt is never shown.
+    writeConsole(L"Password: ");
     Utf16 line;
     line.reserve(256);
     wchar_t chunk[256];

@@ -31,7 +31,7 @@ void operator delete(void* block, std::size_t) noexcept {
 TEST(Secrets, NoFreedMemoryHoldsThePassword) {
     // A short password lives inside its string, a long one in a block of its own.
     for (const std::string& password : {std::string("pw-1234"), "pw-" + std::string(300, 'x')}) {
-        const std::string options = "-u u -h h -t t -r 1x2 -p " + password + " 1 2 3 4 5 6 7 8";
+        const std::string options = "-u u -h h -t t -r 1x2 -p " + password + " 1 2 3 4 5 6 7 8\\";
         const std::string input = "\xEF\xBB\xBF" + password + "\r\nnext line";
         for (const Utf16& commandLine : {toUtf16(options), toUtf16("-u u -p \"" + password)}) {
             const std::string part = password.substr(2, 5);

@@ -2,7 +2,7 @@
 """End-to-end cases under Wine: e2e.py PREFIX HELPER EXE runs each case of cases.txt against EXE
 and compares a transcript of what its runs did with the one the case holds."""
 import base64, codecs, difflib, fcntl, hashlib, itertools, os, pathlib, pty, re, resource, select
-import shlex, shutil, signal, ssl, struct, subprocess, sys, termios, time
+import shutil, signal, ssl, struct, subprocess, sys, termios, time
 
 DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
 USAGE = (DATA / "usage.txt").read_text("utf-8").rstrip("\n")
@@ -14,10 +14,6 @@ THUMBPRINTS = {}  # "{signer-sha1}" and the like: the test certificates' thumbpr
 # Without a display a message box returns at once.
 ENV = {**{k: v for k, v in os.environ.items() if k != "DISPLAY"}, "WINEPREFIX": str(prefix),
        "WINEDEBUG": "-all", "LANG": "C.UTF-8", "WINEDLLOVERRIDES": "mscoree,mshtml="}
-# Where the kernel runs no 32-bit programs, qemu's user-mode emulation still runs the shipped
-# exe, at over a minute a start: only the cases marked "qemu" run then, from their words.
-QEMU = os.environ.get("MORVELAN_QEMU") == "1" or (b"PE\0\0L\x01" in exe.read_bytes()[:512] and
-    subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode != 0)
 
 
 def wine(*args, **kw):
@@ -129,10 +125,6 @@ def collapse(items):  # each fact once: an item repeated in a row is written onc
     return [f"{k} ×{n}" if (n := len(list(g))) > 1 else k for k, g in itertools.groupby(items)]
 
 
-def unescape(text):  # a case's bytes: \xNN, \r and \n, the rest in UTF-8
-    return codecs.escape_decode(text.encode())[0]
-
-
 class Case:
     def __init__(self, name):
         self.name, self.items = name, []  # (key, value) in order; ">" is the transcript
@@ -147,6 +139,9 @@ class Case:
             text = text.replace(name, thumbprint)
         text = re.sub(r"\{([^{}*]+)\*(\d+)\}", lambda m: m[1] * int(m[2]), text)  # {ab*2}: abab
         return re.sub(r"\{U\+([0-9A-F]+)\}", lambda m: chr(int(m[1], 16)), text)
+
+    def bytes(self, key):  # "stdin" and "console" values: \xNN, \r and \n, the rest in UTF-8
+        return [codecs.escape_decode(self.expand(v).encode())[0] for v in self.values(key)]
 
     def normal(self, line):  # the case's folders, long runs and random letters, by their names
         line = line.replace(self.win + "\\te mp", "{temp}").replace(self.win, "{dir}")
@@ -171,33 +166,32 @@ class Case:
                 shutil.copy(helper, client)
 
     def run(self, io):
-        """Runs the command lines ("run TAIL" as morvelan.exe TAIL, "line LINE" as it stands)
-        and gives each run's exit status and the credentials the runs left."""
-        tails = [self.expand(("morvelan.exe " if k == "run" else "") + v)
-                 for k, v in self.items if k in ("run", "line")]
-        env = {**ENV, "MORVELAN_CLIENT_LOG": self.win, "WINEDEBUG": "+relay"}
-        env.update(v.split("=", 1) for v in self.values("wine"))
-        if QEMU:
-            return [str(subprocess.run(
-                ["qemu-i386", "/usr/lib/wine/wine", exe, *shlex.split(t)[1:]], timeout=900,
-                env={**env, "WINELOADERNOEXEC": "1"}, **io).returncode) for t in tails], ""
-        lines = ["Z:" + str(exe).replace("/", "\\"), "TEMP={temp}", *self.values("env"), "--"]
-        (logs / "run").write_bytes("".join(self.expand(item) + "\0" for item in lines + tails)
+        """Has the helper run the command lines ("run TAIL" as morvelan.exe TAIL, "line LINE" as
+        it stands) and gives each run's exit status and the credentials the runs left."""
+        tails = [("morvelan.exe " if k == "run" else "") + v for k, v in self.items
+                 if k in ("run", "line")]
+        items = ["Z:" + str(exe).replace("/", "\\"), "TEMP={temp}", *self.values("env"), "--"]
+        (logs / "run").write_bytes("".join(self.expand(item) + "\0" for item in items + tails)
                                    .encode("utf-16-le", "surrogatepass"))
         (logs / "run.status").unlink(missing_ok=True)
         command = [WINE, helper, "run", "C:\\morvelan-tests\\run"]
-        limit = int(self.values("limit", "-1")[0])  # a file size limit makes writes fail
+        env = {**ENV, "MORVELAN_CLIENT_LOG": self.win, "WINEDEBUG": "+relay"}
+        env.update(v.split("=", 1) for v in self.values("wine"))
+        limit = int(self.values("limit", "-1")[0])
+
+        def limited():  # a file size limit makes writes fail
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
         if self.values("console"):
             self.on_console(command, env, io["stderr"])
         else:
-            stdin = b"".join(unescape(self.expand(v)) for v in self.values("stdin"))
-            subprocess.run(command, env=env, timeout=900, **io, input=stdin, preexec_fn=lambda: (
-                signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
-                resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))))
+            stdin = b"".join(self.bytes("stdin"))
+            subprocess.run(command, env=env, timeout=900, **io, input=stdin, preexec_fn=limited)
         if not (logs / "run.status").exists():
             return ["no status: helper failed"], ""
-        return (logs / "run.status").read_text().splitlines(), utf16((logs / "run.creds")
-                                                                     .read_bytes())
+        return (logs / "run.status").read_text().splitlines(), utf16(
+            (logs / "run.creds").read_bytes())
 
     def on_console(self, command, env, trace):
         """Runs on a terminal, which Wine makes a console, types each "console" value at the
@@ -207,7 +201,7 @@ class Case:
                                    cwd=self.dir, start_new_session=True,  # Ctrl+C reaches it
                                    preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
-        typing, drawn = [unescape(self.expand(v)) for v in self.values("console")], b""
+        typing, drawn = self.bytes("console"), b""
         deadline = time.time() + 60  # a run that never prompts would wait for ever
         while time.time() < deadline:
             chunk = b""
@@ -240,34 +234,30 @@ class Case:
         boxes = ["{usage}" if USAGE.replace("\n", "\\n").startswith(b) else b for b in boxes]
         started = [(utf16(r.read_bytes()), r.with_suffix(".got").read_bytes())
                    for r in self.dir.glob("*.cmd")]
-        # Files and empty folders: a folder that holds something shows in their paths.
+        # Files and empty folders: a folder that holds something shows in their paths. A file
+        # that stays as its client read it is not listed again.
         files = {p: p.read_bytes() if p.is_file() else None for p in self.dir.rglob("*")
                  if p.suffix not in (".cmd", ".got") and not (p.is_dir() and any(p.iterdir()))
                  and p != self.dir / "te mp"}
+        files = {p: data for p, data in files.items() if data not in {g for _, g in started}}
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [got for _, got in started] + [data or b"" for data in files.values()])
             .replace(b"\0", b"").decode("latin-1")))
-        read = {got for _, got in started}
         entries = []  # [head, description, whether it describes a connection file]
         for line, got in started:
-            if " /v:" in line:
-                entries.append([f"client {line}", credential(utf16(got), line), False])
-            else:
-                entries.append([f"client {line}", describe(got, blobs), True])
+            connection = " /v:" not in line
+            entries.append([f"client {line}", describe(got, blobs) if connection else credential(
+                utf16(got), line), connection])
         for path, data in files.items():
-            name = str(path.relative_to(self.dir)) + "/" * (data is None)
-            if data in read:  # a file stays as its client read it: not listed again
-                continue
-            if data is not None and data[:2] in (b"\xff\xfe", b"sc"):
-                entries.append([name, describe(data, blobs), True])
-            else:
-                entries.append([name, data.decode() if data else "", False])
+            connection = data is not None and data[:2] in (b"\xff\xfe", b"sc")
+            entries.append([str(path.relative_to(self.dir)) + "/" * (data is None), describe(
+                data, blobs) if connection else (data or b"").decode(), connection])
         lines = ["exit " + " ".join(collapse(statuses))] + said(out, boxes) + factor(entries)
-        lines += sorted((self.normal(head + (": " + text if text else ""))
-                         for head, text, _ in entries), key=lambda l: (not l.startswith("client"), l))
+        lines += sorted((self.normal(head + (": " + text if text else "")) for head, text, _ in
+                         entries), key=lambda line: (not line.startswith("client"), line))
         if len({line for line, _ in started}) < len(started):
             lines.append("two clients were given the same file")
-        if credentials:  # the credentials the runs stored, and not deleted again, by their names
+        if credentials:  # by their names: a client's line shows what it found
             lines.append("credentials left: " + ", ".join(
                 line.split("\t")[0] for line in credentials.splitlines()))
         return collapse([self.normal(line) for line in lines])
@@ -281,6 +271,11 @@ class Case:
 
 
 def main():
+    # Without 32-bit support in the kernel, Wine cannot start the shipped exe.
+    if b"PE\0\0L\x01" in exe.read_bytes()[:512] and subprocess.run(
+            ["/usr/lib/wine/wine", "--version"], capture_output=True).returncode != 0:
+        print(f"{exe}: skipped, this kernel runs no 32-bit programs")
+        return 77
     if not (prefix / "system.reg").exists():
         wine("wineboot", "-i", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # The relay trace shows the message boxes and nothing else.
@@ -295,19 +290,18 @@ def main():
             cases.append(Case(value))
         elif key and not key.startswith("#"):
             cases[-1].items.append((key, value))
+    only = os.environ.get("MORVELAN_CASES", "").split()  # a developer's choice of cases
     subprocess.run([SERVER, "-p"], env=ENV)  # one server for every case: faster starts
-    passed = failed = 0
+    failed = 0
     try:
-        only = os.environ.get("MORVELAN_CASES", "").split()  # a developer's choice of cases
-        for case in (c for c in cases if (c.values("qemu") or not QEMU) and
-                     (not only or c.name in only)):
+        for case in (c for c in cases if not only or c.name in only):
             diff = case.test()
-            passed, failed = passed + (not diff), failed + bool(diff)
+            failed += bool(diff)
             print(("FAIL " if diff else "ok   ") + case.name, *diff, sep="\n    ", flush=True)
     finally:
         subprocess.run([SERVER, "-k"], env=ENV)
-    fallback = " (fallback: under qemu-i386, only the cases marked qemu)" if QEMU else ""
-    print(f"{exe.parent.name}/{exe.name}{fallback}: {passed} passed, {failed} failed")
+    count = len([c for c in cases if not only or c.name in only])
+    print(f"{exe.parent.name}/{exe.name}: {count - failed} passed, {failed} failed")
     return 1 if failed else 0
 
 

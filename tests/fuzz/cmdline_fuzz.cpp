@@ -1,5 +1,5 @@
-// Fuzz target: any command-line tail through the tokenizer and the options, and any UTF-16
-// command line through its UTF-8 form and back.
+// Fuzz target: any command-line tail through the tokenizer and the options, any bytes through
+// the UTF-8 check, and any UTF-16 command line through its UTF-8 form and back.
 #include "cmdline/cmdline.h"
 #include "connfile/connfile.h"
 
@@ -8,9 +8,11 @@
 #include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
     CONFIG_DATA values;
     initDefaultData(values);
-    (void)parseCommandLine(std::string_view(reinterpret_cast<const char*>(data), size), values);
+    (void)parseCommandLine(input, values);
+    (void)isUtf8Text(input);
     Utf16 units(size / 2, 0);
     std::memcpy(units.data(), data, units.size() * 2);
     if (args.size() > kMaxArgs || toUtf16(toUtf8(units)) != units) {

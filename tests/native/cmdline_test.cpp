@@ -62,20 +62,3 @@ TEST(Secrets, NoFreedMemoryHoldsThePassword) {
     }
     EXPECT_FALSE(leaked);
 }
-
-TEST(PasswordLine, TakesUtf8TextOnly) {
-    // The shortest and longest forms of each length, and the neighbours of surrogates.
-    for (const char* text : {"\x01\x7F", "\xC2\x80\xDF\xBF", "\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80",
-                             "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}) {
-        EXPECT_TRUE(isUtf8Text(text)) << text;
-    }
-    // A NUL, a lone continuation byte, overlong forms, a surrogate, past U+10FFFF, a form cut
-    // short (what follows it in memory must not be read).
-    for (const std::string_view text :
-         {std::string_view("a\0b", 3), std::string_view("\x80"), std::string_view("\xC1\xBF"),
-          std::string_view("\xE0\x9F\xBF"), std::string_view("\xF0\x8F\xBF\xBF"),
-          std::string_view("\xED\xA0\x80"), std::string_view("\xF4\x90\x80\x80"),
-          std::string_view("\xF8\x88\x80\x80"), std::string_view("\xE2\x82\xAC", 2)}) {
-        EXPECT_FALSE(isUtf8Text(text)) << text;
-    }
-}

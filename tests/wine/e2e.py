@@ -86,17 +86,12 @@ def describe(data, blobs):
     return " | ".join(changed)
 
 
-def credential(text, line):
-    """What the client started with LINE finds among the credentials TEXT: the one named
-    TERMSRV/HOST, HOST from its "/v:" without a port after its only colon."""
-    host = re.search(r"/v:(\S+)", line)[1]
-    host = host.split(":")[0] if host.count(":") == 1 else host
-    for found in text.splitlines():
-        target, user, secret, persist = found.split("\t")
-        if target == "TERMSRV/" + host:
-            return f"{target}: user {user}, password {utf16(bytes.fromhex(secret))!r}, " + (
-                "for the session" if persist == "1" else f"persistence {persist}")
-    return "no credential"
+def credential(text):  # as the helper gives it: target, user, secret in hexadecimal, persistence
+    if not text:
+        return "no credential"
+    target, user, secret, persist = text.rstrip("\n").split("\t")
+    return f"{target}: user {user}, password {utf16(bytes.fromhex(secret))!r}, " + (
+        "for the session" if persist == "1" else f"persistence {persist}")
 
 
 def said(out, boxes):  # "out+box" where a box says what the line says; the trace cuts boxes
@@ -247,7 +242,7 @@ class Case:
         for line, got in started:
             connection = " /v:" not in line
             entries.append([f"client {line}", describe(got, blobs) if connection else credential(
-                utf16(got), line), connection])
+                utf16(got)), connection])
         for path, data in files.items():
             connection = data is not None and data[:2] in (b"\xff\xfe", b"sc")
             entries.append([str(path.relative_to(self.dir)) + "/" * (data is None), describe(
@@ -255,8 +250,6 @@ class Case:
         lines = ["exit " + " ".join(collapse(statuses))] + said(out, boxes) + factor(entries)
         lines += sorted((self.normal(head + (": " + text if text else "")) for head, text, _ in
                          entries), key=lambda line: (not line.startswith("client"), line))
-        if len({line for line, _ in started}) < len(started):
-            lines.append("two clients were given the same file")
         if credentials:  # by their names: a client's line shows what it found
             lines.append("credentials left: " + ", ".join(
                 line.split("\t")[0] for line in credentials.splitlines()))

@@ -26,23 +26,46 @@ void writeAll(const std::string& path, const std::wstring& text) {
         << std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
 }
 
-// The credentials for the client, each as target, user, secret in hexadecimal and persistence
-// after tabs, on a line of its own; remove deletes them once read.
-std::wstring credentials(bool remove) {
+std::wstring hex(const BYTE* bytes, DWORD size) {
+    std::wstring digits;
+    for (DWORD n = 0; n < size; ++n) {
+        digits += L"0123456789ABCDEF"[bytes[n] >> 4];
+        digits += L"0123456789ABCDEF"[bytes[n] & 0xF];
+    }
+    return digits;
+}
+
+// Target, user, the secret in hexadecimal and the persistence, after tabs, and a line end.
+std::wstring credentialLine(const CREDENTIALW& credential) {
+    return std::wstring(credential.TargetName) + L"\t" + credential.UserName + L"\t" +
+           hex(credential.CredentialBlob, credential.CredentialBlobSize) + L"\t" +
+           std::to_wstring(credential.Persist) + L"\n";
+}
+
+// What a client started with "/v:HOST" finds: the generic credential TERMSRV/HOST, or else
+// the one for HOST up to its last colon. Looked up by name: Wine may still be writing another.
+std::wstring credentialFound(const std::wstring& line) {
+    std::wstring target = L"TERMSRV/" + line.substr(line.find(L"/v:") + 3);
+    target.resize(target.find(L' '));
+    PCREDENTIALW found = nullptr;
+    if (!CredReadW(target.c_str(), CRED_TYPE_GENERIC, 0, &found) &&
+        !CredReadW(target.substr(0, target.rfind(L':')).c_str(), CRED_TYPE_GENERIC, 0, &found)) {
+        return L"";
+    }
+    std::wstring text = credentialLine(*found);
+    CredFree(found);
+    return text;
+}
+
+// The credentials for the client that the runs left, which go now.
+std::wstring credentialsLeft() {
     DWORD count = 0;
     PCREDENTIALW* found = nullptr;
     std::wstring lines;
     if (CredEnumerateW(L"TERMSRV/*", 0, &count, &found)) {
         for (DWORD i = 0; i < count; ++i) {
-            lines += std::wstring(found[i]->TargetName) + L"\t" + found[i]->UserName + L"\t";
-            for (DWORD n = 0; n < found[i]->CredentialBlobSize; ++n) {
-                lines += L"0123456789ABCDEF"[found[i]->CredentialBlob[n] >> 4];
-                lines += L"0123456789ABCDEF"[found[i]->CredentialBlob[n] & 0xF];
-            }
-            lines += L"\t" + std::to_wstring(found[i]->Persist) + L"\n";
-            if (remove) {
-                CredDeleteW(found[i]->TargetName, found[i]->Type, 0);
-            }
+            lines += credentialLine(*found[i]);
+            CredDeleteW(found[i]->TargetName, found[i]->Type, 0);
         }
         CredFree(found);
     }
@@ -50,7 +73,7 @@ std::wstring credentials(bool remove) {
 }
 
 // The client records its command line in <log>\<pid>.cmd, and in <pid>.got the file it read,
-// or with "/v:" the credentials it can find.
+// or with "/v:" the credential it finds.
 int client() {
     const std::wstring line = GetCommandLineW();
     const std::size_t open = line.find(L'"');
@@ -60,17 +83,13 @@ int client() {
     const std::string log = std::string(std::getenv("MORVELAN_CLIENT_LOG")) + "\\" +
                             std::to_string(GetCurrentProcessId());
     if (open == std::wstring::npos) {
-        writeAll(log + ".got", credentials(false));
+        writeAll(log + ".got", credentialFound(line));
     } else {
         std::ofstream(log + ".got", std::ios::binary)
             << readAll(line.substr(open + 1, line.size() - open - 2));
     }
     writeAll(log + ".cmd", line);
     return 0;
-}
-
-BOOL WINAPI ignoreCtrlC(DWORD) {
-    return TRUE;
 }
 
 // run FILE: the file holds NUL-terminated UTF-16 items: the program, then environment
@@ -90,7 +109,7 @@ int run(const char* file) {
                                 eq == std::wstring::npos ? nullptr : &var[eq + 1]);
     }
     // Ctrl+C at the program's prompt reaches every process on the console, this one too.
-    SetConsoleCtrlHandler(ignoreCtrlC, TRUE);
+    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     std::string statuses;
     for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
@@ -120,7 +139,7 @@ int run(const char* file) {
         Sleep(20);
     }
     std::ofstream(std::string(file) + ".status") << statuses;
-    writeAll(std::string(file) + ".creds", credentials(true));
+    writeAll(std::string(file) + ".creds", credentialsLeft());
     return 0;
 }
 
@@ -171,10 +190,7 @@ int unprotect(int argc, char** argv) {
         DATA_BLOB out{};
         LPWSTR description = nullptr;
         if (CryptUnprotectData(&in, &description, nullptr, nullptr, nullptr, 0, &out)) {
-            for (DWORD n = 0; n < out.cbData; ++n) {
-                std::printf("%02X", out.pbData[n]);
-            }
-            std::printf(" %ls", description);
+            std::printf("%ls %ls", hex(out.pbData, out.cbData).c_str(), description);
         }
         std::printf("\n");
     }

@@ -36,9 +36,8 @@ def opened(blobs):  # "password 'TEXT'": TEXT, its terminator and "psw", as the 
     return found
 
 
-def make_certificates():
-    """Test certificates: "signer" with its key in the user's "My" store, "keyless" without one
-    in the computer's. Their thumbprints stand in command lines as {NAME-sha1}, {NAME-SHA256}."""
+def make_certificates():  # "signer" with its key in the user's "My" store, "keyless" without
+    # one in the computer's; their thumbprints stand in command lines as {NAME-sha1}, {NAME-SHA256}
     for name, store in (("signer", "user"), ("keyless", "machine")):
         pem, key, der, blob = (logs / f"{name}.{ext}" for ext in ("pem", "key", "der", "blob"))
         for command in (["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "9", "-subj",
@@ -52,9 +51,7 @@ def make_certificates():
         THUMBPRINTS[f"{{{name}-SHA256}}"] = hashlib.sha256(der.read_bytes()).hexdigest().upper()
 
 
-def verify(lines):
-    """A signature, checked by openssl over the message rebuilt from the file's own lines: the
-    signed ones in the order of the scope, the scope, a NUL."""
+def verify(lines):  # openssl's verdict over the signed lines in the scope's order, the scope, NUL
     scope = next(line for line in lines if line.startswith("signscope:s:"))
     blob = base64.b64decode(next(line for line in lines if line.startswith("signature:s:"))[12:])
     if struct.unpack("<3I", blob[:12]) != (0x10001, 1, len(blob) - 12):
@@ -69,8 +66,7 @@ def verify(lines):
         capture_output=True).returncode == 0 else "refused by openssl"
 
 
-def describe(data, blobs):
-    """A connection file: its encoding and every line that differs from the defaults."""
+def describe(data, blobs):  # a connection file: its encoding, each line not as by default
     text = utf16(data[2:]) if data[:2] == b"\xff\xfe" else data.decode("cp1252", "replace")
     lines = text.split("\r\n")
     changed = ["utf-16"] if data[:2] == b"\xff\xfe" else []
@@ -86,11 +82,9 @@ def describe(data, blobs):
     return " | ".join(changed)
 
 
-def credential(text):  # as the helper gives it: target, user, secret in hexadecimal, persistence
-    if not text:
-        return "no credential"
-    target, user, secret, persist = text.rstrip("\n").split("\t")
-    return f"{target}: user {user}, password {utf16(bytes.fromhex(secret))!r}, " + (
+def credential(line):  # as the helper gives it: target, user, secret in hexadecimal, persistence
+    target, user, secret, persist = line.split("\t")
+    return f"credential {target}: user {user}, password {utf16(bytes.fromhex(secret))!r}, " + (
         "for the session" if persist == "1" else f"persistence {persist}")
 
 
@@ -105,9 +99,8 @@ def said(out, boxes):  # "out+box" where a box says what the line says; the trac
     return lines + ["box " + box for box in boxes]
 
 
-def factor(entries):
-    """The lines every connection file holds, said once in an "every file:" line; each entry
-    (head, description, whether it is a connection file's) keeps the rest."""
+def factor(entries):  # the lines every connection file holds, in one "every file:" line
+    # entries: [head, description, whether it is a connection file's]; each keeps the rest
     files = [entry for entry in entries if entry[2]]
     common = [item for item in files[0][1].split(" | ")
               if all(item in entry[1].split(" | ") for entry in files)] if len(files) > 1 else []
@@ -160,9 +153,8 @@ class Case:
             if not self.values("noclient"):
                 shutil.copy(helper, client)
 
-    def run(self, io):
-        """Has the helper run the command lines ("run TAIL" as morvelan.exe TAIL, "line LINE" as
-        it stands) and gives each run's exit status and the credentials the runs left."""
+    def run(self, io):  # each run's exit status, and the credentials the runs left
+        # "run TAIL" is the command line morvelan.exe TAIL, "line LINE" is LINE itself
         tails = [("morvelan.exe " if k == "run" else "") + v for k, v in self.items
                  if k in ("run", "line")]
         items = ["Z:" + str(exe).replace("/", "\\"), "TEMP={temp}", *self.values("env"), "--"]
@@ -170,7 +162,7 @@ class Case:
                                    .encode("utf-16-le", "surrogatepass"))
         (logs / "run.status").unlink(missing_ok=True)
         command = [WINE, helper, "run", "C:\\morvelan-tests\\run"]
-        env = {**ENV, "MORVELAN_CLIENT_LOG": self.win, "WINEDEBUG": "+relay"}
+        env = {**ENV, "WINEDEBUG": "+relay"}
         env.update(v.split("=", 1) for v in self.values("wine"))
         limit = int(self.values("limit", "-1")[0])
 
@@ -183,14 +175,12 @@ class Case:
         else:
             stdin = b"".join(self.bytes("stdin"))
             subprocess.run(command, env=env, timeout=900, **io, input=stdin, preexec_fn=limited)
-        if not (logs / "run.status").exists():
-            return ["no status: helper failed"], ""
         return (logs / "run.status").read_text().splitlines(), utf16(
             (logs / "run.creds").read_bytes())
 
     def on_console(self, command, env, trace):
-        """Runs on a terminal, which Wine makes a console, types each "console" value at the
-        next password prompt, and keeps what the console drew, without escape sequences."""
+        """On a terminal, which Wine makes a console: each "console" value is typed at the next
+        password prompt, and what the console drew kept, without escape sequences."""
         master, slave = pty.openpty()
         program = subprocess.Popen(command, env=env, stdin=slave, stdout=slave, stderr=trace,
                                    cwd=self.dir, start_new_session=True,  # Ctrl+C reaches it
@@ -216,9 +206,7 @@ class Case:
         drawn = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", drawn).replace(b"\r", b"").rstrip(b"\n")
         (logs / "out").write_bytes(drawn.replace(b"\n", b"\r\n") + b"\r\n")
 
-    def transcript(self, statuses, credentials):
-        """What the runs did, each fact once: exit statuses, standard output and boxes, what
-        each client got, then the files and the credentials the runs left."""
+    def transcript(self, statuses, credentials):  # what the runs did, each fact once
         out = (logs / "out").read_bytes().decode("cp1252", "replace").replace(
             USAGE.replace("\n", "\r\n"), "{usage}").split("\r\n")[:-1]
         boxes = re.findall(r'MessageBoxW\(00000000,\w+ L"((?:[^"\\]|\\.)*)"\.*,\w+ L"Morvelan '
@@ -241,8 +229,8 @@ class Case:
         entries = []  # [head, description, whether it describes a connection file]
         for line, got in started:
             connection = " /v:" not in line
-            entries.append([f"client {line}", describe(got, blobs) if connection else credential(
-                utf16(got)), connection])
+            entries.append([f"client {line}", describe(got, blobs) if connection else "",
+                            connection])
         for path, data in files.items():
             connection = data is not None and data[:2] in (b"\xff\xfe", b"sc")
             entries.append([str(path.relative_to(self.dir)) + "/" * (data is None), describe(
@@ -250,9 +238,7 @@ class Case:
         lines = ["exit " + " ".join(collapse(statuses))] + said(out, boxes) + factor(entries)
         lines += sorted((self.normal(head + (": " + text if text else "")) for head, text, _ in
                          entries), key=lambda line: (not line.startswith("client"), line))
-        if credentials:  # by their names: a client's line shows what it found
-            lines.append("credentials left: " + ", ".join(
-                line.split("\t")[0] for line in credentials.splitlines()))
+        lines += [credential(line) for line in credentials.splitlines()]
         return collapse([self.normal(line) for line in lines])
 
     def test(self):

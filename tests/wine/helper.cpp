@@ -42,52 +42,36 @@ std::wstring credentialLine(const CREDENTIALW& credential) {
            std::to_wstring(credential.Persist) + L"\n";
 }
 
-// What a client started with "/v:HOST" finds: the generic credential TERMSRV/HOST, or else
-// the one for HOST up to its last colon. Looked up by name: Wine may still be writing another.
-std::wstring credentialFound(const std::wstring& line) {
-    std::wstring target = L"TERMSRV/" + line.substr(line.find(L"/v:") + 3);
-    target.resize(target.find(L' '));
-    PCREDENTIALW found = nullptr;
-    if (!CredReadW(target.c_str(), CRED_TYPE_GENERIC, 0, &found) &&
-        !CredReadW(target.substr(0, target.rfind(L':')).c_str(), CRED_TYPE_GENERIC, 0, &found)) {
-        return L"";
-    }
-    std::wstring text = credentialLine(*found);
-    CredFree(found);
-    return text;
-}
-
-// The credentials for the client that the runs left, which go now.
+// The generic credentials for the client that the runs left, which go now.
 std::wstring credentialsLeft() {
     DWORD count = 0;
     PCREDENTIALW* found = nullptr;
     std::wstring lines;
     if (CredEnumerateW(L"TERMSRV/*", 0, &count, &found)) {
         for (DWORD i = 0; i < count; ++i) {
-            lines += credentialLine(*found[i]);
-            CredDeleteW(found[i]->TargetName, found[i]->Type, 0);
+            if (found[i]->Type == CRED_TYPE_GENERIC) {
+                lines += credentialLine(*found[i]);
+                CredDeleteW(found[i]->TargetName, CRED_TYPE_GENERIC, 0);
+            }
         }
         CredFree(found);
     }
     return lines;
 }
 
-// The client records its command line in <log>\<pid>.cmd, and in <pid>.got the file it read,
-// or with "/v:" the credential it finds.
+// The client records its command line in <pid>.cmd and the file it read in <pid>.got, in its
+// current folder: the case's.
 int client() {
     const std::wstring line = GetCommandLineW();
     const std::size_t open = line.find(L'"');
     // A real client takes a moment to start before it reads its file.
     const char* delay = std::getenv("MORVELAN_CLIENT_DELAY");
     Sleep(delay != nullptr ? std::strtoul(delay, nullptr, 10) : 0);
-    const std::string log = std::string(std::getenv("MORVELAN_CLIENT_LOG")) + "\\" +
-                            std::to_string(GetCurrentProcessId());
-    if (open == std::wstring::npos) {
-        writeAll(log + ".got", credentialFound(line));
-    } else {
-        std::ofstream(log + ".got", std::ios::binary)
-            << readAll(line.substr(open + 1, line.size() - open - 2));
-    }
+    const std::string log = std::to_string(GetCurrentProcessId());
+    // With "/v:" it has no file: the credential it would use is listed after the runs.
+    std::ofstream(log + ".got", std::ios::binary)
+        << (open != std::wstring::npos ? readAll(line.substr(open + 1, line.size() - open - 2))
+                                       : std::string());
     writeAll(log + ".cmd", line);
     return 0;
 }

@@ -11,8 +11,7 @@ imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$facts" | tr 'A-Z' 'a-z' | s
 # Randomised addresses need relocations; 64-bit ones get the high-entropy kind.
 entropy=$(grep -q 'PE32+' <<<"$facts" && echo HIGH_ENTROPY_VA || echo NX_COMPAT)
 for fact in '(Windows CUI)' DYNAMIC_BASE NX_COMPAT "$entropy" 'Directory [.reloc]' \
-    'ProductName Morvelan' 'FileVersion 1.51' 'ProductVersion 1.51' \
-    'OriginalFilename morvelan.exe' 'level="asInvoker"' Common-Controls 8e0f7a12-bfb3; do
+    'FileVersion 1.51' 'level="asInvoker"' Common-Controls 8e0f7a12-bfb3; do
     grep -qF -- "$fact" <<<"$facts" || fail "no $fact"
 done
 # A writable code section lacks READONLY.

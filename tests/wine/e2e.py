@@ -91,16 +91,13 @@ def credential(line):  # as the helper gives it: target, user, secret in hexadec
 def said(out, boxes):  # "out+box" where a box says what the line says; the trace cuts boxes
     lines = []
     for line in out:
-        if boxes and line.startswith(boxes[0]):
-            lines.append("out+box " + line)
-            boxes = boxes[1:]
-        else:
-            lines.append("out " + line)
+        paired = bool(boxes) and line.startswith(boxes[0])
+        lines.append(("out+box " if paired else "out ") + line)
+        boxes = boxes[paired:]
     return lines + ["box " + box for box in boxes]
 
 
-def factor(entries):  # the lines every connection file holds, in one "every file:" line
-    # entries: [head, description, whether it is a connection file's]; each keeps the rest
+def factor(entries):  # says once, as "every file:", the lines each connection file holds
     files = [entry for entry in entries if entry[2]]
     common = [item for item in files[0][1].split(" | ")
               if all(item in entry[1].split(" | ") for entry in files)] if len(files) > 1 else []
@@ -153,8 +150,7 @@ class Case:
             if not self.values("noclient"):
                 shutil.copy(helper, client)
 
-    def run(self, io):  # each run's exit status, and the credentials the runs left
-        # "run TAIL" is the command line morvelan.exe TAIL, "line LINE" is LINE itself
+    def run(self, io):  # runs "run TAIL" as morvelan.exe TAIL, "line LINE" as LINE
         tails = [("morvelan.exe " if k == "run" else "") + v for k, v in self.items
                  if k in ("run", "line")]
         items = ["Z:" + str(exe).replace("/", "\\"), "TEMP={temp}", *self.values("env"), "--"]
@@ -179,8 +175,7 @@ class Case:
             (logs / "run.creds").read_bytes())
 
     def on_console(self, command, env, trace):
-        """On a terminal, which Wine makes a console: each "console" value is typed at the next
-        password prompt, and what the console drew kept, without escape sequences."""
+        """On a terminal, a console under Wine: "console" values typed at the password prompts."""
         master, slave = pty.openpty()
         program = subprocess.Popen(command, env=env, stdin=slave, stdout=slave, stderr=trace,
                                    cwd=self.dir, start_new_session=True,  # Ctrl+C reaches it
@@ -226,11 +221,9 @@ class Case:
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [got for _, got in started] + [data or b"" for data in files.values()])
             .replace(b"\0", b"").decode("latin-1")))
-        entries = []  # [head, description, whether it describes a connection file]
-        for line, got in started:
-            connection = " /v:" not in line
-            entries.append([f"client {line}", describe(got, blobs) if connection else "",
-                            connection])
+        # [head, description, whether it describes a connection file]; "/v:" gives no file
+        entries = [[f"client {line}", describe(got, blobs) if got else "", bool(got)]
+                   for line, got in started]
         for path, data in files.items():
             connection = data is not None and data[:2] in (b"\xff\xfe", b"sc")
             entries.append([str(path.relative_to(self.dir)) + "/" * (data is None), describe(
@@ -270,17 +263,17 @@ def main():
         elif key and not key.startswith("#"):
             cases[-1].items.append((key, value))
     only = os.environ.get("MORVELAN_CASES", "").split()  # a developer's choice of cases
+    cases = [case for case in cases if not only or case.name in only]
     subprocess.run([SERVER, "-p"], env=ENV)  # one server for every case: faster starts
     failed = 0
     try:
-        for case in (c for c in cases if not only or c.name in only):
+        for case in cases:
             diff = case.test()
             failed += bool(diff)
             print(("FAIL " if diff else "ok   ") + case.name, *diff, sep="\n    ", flush=True)
     finally:
         subprocess.run([SERVER, "-k"], env=ENV)
-    count = len([c for c in cases if not only or c.name in only])
-    print(f"{exe.parent.name}/{exe.name}: {count - failed} passed, {failed} failed")
+    print(f"{exe.parent.name}/{exe.name}: {len(cases) - failed} passed, {failed} failed")
     return 1 if failed else 0
 
 

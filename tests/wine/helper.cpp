@@ -35,14 +35,8 @@ std::wstring hex(const BYTE* bytes, DWORD size) {
     return digits;
 }
 
-// Target, user, the secret in hexadecimal and the persistence, after tabs, and a line end.
-std::wstring credentialLine(const CREDENTIALW& credential) {
-    return std::wstring(credential.TargetName) + L"\t" + credential.UserName + L"\t" +
-           hex(credential.CredentialBlob, credential.CredentialBlobSize) + L"\t" +
-           std::to_wstring(credential.Persist) + L"\n";
-}
-
-// The generic credentials for the client that the runs left, which go now.
+// The generic credentials for the client that the runs left, which go now: target, user, the
+// secret in hexadecimal and the persistence, after tabs, a line each.
 std::wstring credentialsLeft() {
     DWORD count = 0;
     PCREDENTIALW* found = nullptr;
@@ -50,7 +44,10 @@ std::wstring credentialsLeft() {
     if (CredEnumerateW(L"TERMSRV/*", 0, &count, &found)) {
         for (DWORD i = 0; i < count; ++i) {
             if (found[i]->Type == CRED_TYPE_GENERIC) {
-                lines += credentialLine(*found[i]);
+                const CREDENTIALW& left = *found[i];
+                lines += std::wstring(left.TargetName) + L"\t" + left.UserName + L"\t" +
+                         hex(left.CredentialBlob, left.CredentialBlobSize) + L"\t" +
+                         std::to_wstring(left.Persist) + L"\n";
                 CredDeleteW(found[i]->TargetName, CRED_TYPE_GENERIC, 0);
             }
         }
@@ -76,14 +73,12 @@ int client() {
     return 0;
 }
 
-// run FILE: the file holds NUL-terminated UTF-16 items: the program, then environment
-// variables to set (NAME=VALUE) or remove (NAME) up to an item "--", then the command lines to
-// run in turn. Once every process they started ends, their exit statuses go to FILE.status
-// and the credentials they left to FILE.creds.
+// run FILE: FILE holds NUL-terminated UTF-16 items: the program, environment variables to set
+// (NAME=VALUE) or remove (NAME), "--", and the command lines to run in turn. Once all they
+// started ends, their exit statuses go to FILE.status, the credentials they left to FILE.creds.
 int run(const char* file) {
     const std::string data = readAll(file);
-    std::wstring items(data.size() / 2 + 1, L'\0');
-    std::memcpy(items.data(), data.data(), 2 * (items.size() - 1));
+    const std::wstring items(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2);
     const wchar_t* item = items.c_str();
     const std::wstring exe = item;
     for (item += exe.size() + 1; std::wcscmp(item, L"--") != 0; item += std::wcslen(item) + 1) {

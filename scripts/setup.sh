@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     cmake make g++ libgtest-dev python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine64 wine32:i386 xvfb xdotool
+    wine64 wine32:i386
     clang libclang-rt-14-dev clang-format clang-tidy cppcheck gcovr openssl
 )
 sudo=
@@ -20,8 +20,4 @@ if [ ${#missing[@]} -gt 0 ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
     $sudo apt-get update
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
-# A kernel without 32-bit support still runs it under qemu's user-mode emulation.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && ! installed qemu-user; then
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends qemu-user
 fi

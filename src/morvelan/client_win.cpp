@@ -1,4 +1,4 @@
-// Windows: finds the Remote Desktop client and starts it on a connection file.
+// Windows: finds the Remote Desktop client and starts it, on a file or on a host.
 #include "morvelan.h"
 
 #include "../text/text.h"

@@ -21,7 +21,6 @@ TEST(TempName, DrawsAnotherNameWhileTheNameIsTakenUpToALimit) {
             });
         EXPECT_EQ(static_cast<int>(tried.size()), c.tries) << c.taken;
         EXPECT_EQ(placed.result, c.result) << c.taken;
-        EXPECT_EQ(placed.dir, "C:\\T");
         EXPECT_EQ(tried.count(placed.path), 1u);
     }
 }

@@ -53,7 +53,8 @@ def make_certificates():  # "signer" with its key in the user's "My" store, "key
 
 def verify(lines):  # openssl's verdict over the signed lines in the scope's order, the scope, NUL
     scope = next(line for line in lines if line.startswith("signscope:s:"))
-    blob = base64.b64decode(next(line for line in lines if line.startswith("signature:s:"))[12:])
+    blob = base64.b64decode(next(line for line in lines if line.startswith("signature:s:"))[12:],
+                            validate=True)
     if struct.unpack("<3I", blob[:12]) != (0x10001, 1, len(blob) - 12):
         return "without its header"
     signed = [next(line for line in lines if line.startswith(name.lower() + ":"))

@@ -46,15 +46,30 @@ int launch(const CONFIG_DATA& values) {
     return 0;
 }
 
+// Why the password could not be stored under target; nothing has been started.
+std::string notStored(const CredentialOutcome& outcome, const std::string& target,
+                      const std::string& host) {
+    const std::string why = " (" + windowsError(outcome.error) + "); nothing was started.";
+    switch (outcome.result) {
+    case CredentialResult::saved:
+        return "Error: Credential Manager holds a saved credential " + target +
+               ", which is left as it is; nothing was started. To use it, run mstsc /v:" + host +
+               "; to replace it, remove it first with cmdkey /delete:" + target + ".";
+    case CredentialResult::lookup_failed:
+        return "Error: Cannot look up " + target + " in Credential Manager" + why;
+    default:
+        return "Error: Cannot store the password in Credential Manager as " + target + why;
+    }
+}
+
 // "-n": the client finds the password in Credential Manager, so no file is written anywhere.
 int launchDirect(CONFIG_DATA& values) {
     const std::string target = credentialTarget(values.full_address);
-    const unsigned long stored =
+    const CredentialOutcome stored =
         storeCredential(target, credentialUser(values.domain, values.username), values.password);
     wipe(values.password);
-    if (stored != 0) {
-        return fail("Error: Cannot store the password in Credential Manager as " + target + " (" +
-                    windowsError(stored) + "); nothing was started.");
+    if (stored.result != CredentialResult::stored) {
+        return fail(notStored(stored, target, values.full_address));
     }
     const std::optional<std::string> mstsc_path = findMstscPath();
     const unsigned long error = startClient(mstsc_path, directCommandLine(values));

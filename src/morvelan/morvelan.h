@@ -54,9 +54,23 @@ std::optional<std::string> findMstscPath();
 unsigned long startClient(const std::optional<std::string>& mstscPath,
                           const std::string& commandLine);
 
-// Stores the password for the client in Credential Manager until log-off, as a generic
-// credential; 0, or the Windows error.
-unsigned long storeCredential(const std::string& target, const std::string& user,
-                              const std::string& password);
+enum class CredentialResult {
+    stored,
+    saved,         // a credential for the target is kept beyond this logon session: the user's
+    lookup_failed, // Credential Manager could not be asked
+    write_failed,
+};
+
+struct CredentialOutcome {
+    CredentialResult result;
+    unsigned long error; // the Windows error, when the look-up or the write failed
+};
+
+// Stores the password for the client in Credential Manager until log-off, as a domain
+// password, which only Windows reads back. Credentials of earlier runs for the target are
+// replaced; one the user saved is left as it is, and nothing is stored then.
+CredentialOutcome storeCredential(const std::string& target, const std::string& user,
+                                  const std::string& password);
+// Removes the credential storeCredential wrote.
 void deleteCredential(const std::string& target);
 #endif

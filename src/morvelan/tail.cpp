@@ -1,4 +1,4 @@
-// The command-line tail and Windows error codes as text: no platform calls.
+// The command-line tail: the program's name cut off, with no platform calls.
 #include "morvelan.h"
 
 std::string_view commandTail(std::string_view commandLine) {
@@ -20,16 +20,4 @@ std::string_view commandTail(std::string_view commandLine) {
         ++pos;
     }
     return commandLine.substr(pos);
-}
-
-std::string windowsError(unsigned long code) {
-    if (code < 0x10000) {
-        return "Windows error " + std::to_string(code);
-    }
-    static const char digits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        hex += digits[(code >> shift) & 0xF];
-    }
-    return "Windows error 0x" + hex;
 }

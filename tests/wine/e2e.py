@@ -83,10 +83,15 @@ def describe(data, blobs):  # a connection file: its encoding, each line not as 
     return " | ".join(changed)
 
 
-def credential(line):  # as the helper gives it: target, user, secret in hexadecimal, persistence
-    target, user, secret, persist = line.split("\t")
-    return f"credential {target}: user {user}, password {utf16(bytes.fromhex(secret))!r}, " + (
-        "for the session" if persist == "1" else f"persistence {persist}")
+TYPES, KEPT = {"generic": "1", "domain": "2"}, {"session": "1", "local": "2", "enterprise": "3"}
+
+
+def credential(line):  # as the helper gives it: target, type, user, secret in hex, persistence
+    target, kind, user, secret, persist = line.split("\t")
+    kind = {v: k for k, v in TYPES.items()}.get(kind, kind)
+    persist = {v: k for k, v in KEPT.items()}.get(persist, persist)
+    return f"credential {target} ({kind}, {persist}): user {user}, password " + repr(
+        utf16(bytes.fromhex(secret)))
 
 
 def said(out, boxes):  # "out+box" where a box says what the line says; the trace cuts boxes
@@ -98,13 +103,13 @@ def said(out, boxes):  # "out+box" where a box says what the line says; the trac
     return lines + ["box " + box for box in boxes]
 
 
-def factor(entries):  # says once, as "every file:", the lines each connection file holds
-    files = [entry for entry in entries if entry[2]]
-    common = [item for item in files[0][1].split(" | ")
-              if all(item in entry[1].split(" | ") for entry in files)] if len(files) > 1 else []
-    for entry in files:
+def factor(entries, kind, label):  # says once, as "LABEL:", what each entry of a kind holds
+    group = [entry for entry in entries if entry[2] == kind]
+    common = [item for item in group[0][1].split(" | ")
+              if all(item in entry[1].split(" | ") for entry in group)] if len(group) > 1 else []
+    for entry in group:
         entry[1] = " | ".join(item for item in entry[1].split(" | ") if item not in common)
-    return ["every file: " + " | ".join(common)] if common else []
+    return [f"{label}: " + " | ".join(common)] if common else []
 
 
 def collapse(items):  # each fact once: an item repeated in a row is written once, with ×N
@@ -144,6 +149,9 @@ class Case:
             (self.dir / path).parent.mkdir(parents=True, exist_ok=True)
             (self.dir / path).write_text(text, "utf-8")
             os.utime(self.dir / path, (time.time() - int(age),) * 2)
+        for value in self.values("stored"):  # TYPE PERSISTENCE TARGET USER SECRET
+            kind, persist, *rest = value.split(" ")
+            wine(helper, "store", TYPES[kind], KEPT[persist], *rest, check=True)
         # The stand-in client, where 64-bit and 32-bit programs look for it (or nowhere).
         for folder in ("system32", "syswow64"):
             client = prefix / f"drive_c/windows/{folder}/mstsc.exe"
@@ -222,17 +230,20 @@ class Case:
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [got for _, got in started] + [data or b"" for data in files.values()])
             .replace(b"\0", b"").decode("latin-1")))
-        # [head, description, whether it describes a connection file]; "/v:" gives no file
-        entries = [[f"client {line}", describe(got, blobs) if got else "", bool(got)]
+        # [head, description, "file" for a connection file]; "/v:" gives no file, but the
+        # credential the client found
+        entries = [[f"client {line}", got.decode(), "/v:"] if "/v:" in line else
+                   [f"client {line}", describe(got, blobs) if got else "", got and "file"]
                    for line, got in started]
         for path, data in files.items():
             connection = data is not None and data[:2] in (b"\xff\xfe", b"sc")
             entries.append([str(path.relative_to(self.dir)) + "/" * (data is None), describe(
-                data, blobs) if connection else (data or b"").decode(), connection])
-        lines = ["exit " + " ".join(collapse(statuses))] + said(out, boxes) + factor(entries)
+                data, blobs) if connection else (data or b"").decode(), connection and "file"])
+        lines = ["exit " + " ".join(collapse(statuses))] + said(out, boxes)
+        lines += factor(entries, "file", "every file") + factor(entries, "/v:", "every /v: client")
         lines += sorted((self.normal(head + (": " + text if text else "")) for head, text, _ in
                          entries), key=lambda line: (not line.startswith("client"), line))
-        lines += [credential(line) for line in credentials.splitlines()]
+        lines += sorted(credential(line) for line in credentials.splitlines())
         return collapse([self.normal(line) for line in lines])
 
     def test(self):

@@ -1,5 +1,9 @@
 // Test helper under Wine: runs the program from exact UTF-16 command lines, opens protected
-// passwords, and, installed as mstsc.exe, stands in for the Remote Desktop client.
+// passwords, stores credentials and, installed as mstsc.exe, stands in for the Remote Desktop
+// client.
+#include "morvelan/morvelan.h"
+#include "text/text.h"
+
 #include <windows.h>
 
 #include <wincred.h>
@@ -35,25 +39,54 @@ std::wstring hex(const BYTE* bytes, DWORD size) {
     return digits;
 }
 
-// The generic credentials for the client that the runs left, which go now: target, user, the
-// secret in hexadecimal and the persistence, after tabs, a line each.
+// The credentials for the client that the runs left, which go now: target, type, user, the
+// secret in hexadecimal and the persistence, after tabs, a line each. Wine, unlike Windows,
+// gives a domain password's secret back too.
 std::wstring credentialsLeft() {
     DWORD count = 0;
     PCREDENTIALW* found = nullptr;
     std::wstring lines;
     if (CredEnumerateW(L"TERMSRV/*", 0, &count, &found)) {
         for (DWORD i = 0; i < count; ++i) {
-            if (found[i]->Type == CRED_TYPE_GENERIC) {
-                const CREDENTIALW& left = *found[i];
-                lines += std::wstring(left.TargetName) + L"\t" + left.UserName + L"\t" +
-                         hex(left.CredentialBlob, left.CredentialBlobSize) + L"\t" +
-                         std::to_wstring(left.Persist) + L"\n";
-                CredDeleteW(found[i]->TargetName, CRED_TYPE_GENERIC, 0);
-            }
+            const CREDENTIALW& left = *found[i];
+            lines += std::wstring(left.TargetName) + L"\t" + std::to_wstring(left.Type) + L"\t" +
+                     left.UserName + L"\t" + hex(left.CredentialBlob, left.CredentialBlobSize) +
+                     L"\t" + std::to_wstring(left.Persist) + L"\n";
+            CredDeleteW(left.TargetName, left.Type, 0);
         }
         CredFree(found);
     }
     return lines;
+}
+
+// store TYPE PERSIST TARGET USER SECRET: a credential as the user or another program left it.
+int storeCredential(char** argv) {
+    const std::wstring target = toUtf16(argv[4]), user = toUtf16(argv[5]);
+    std::wstring secret = toUtf16(argv[6]);
+    CREDENTIALW credential{};
+    credential.Type = std::strtoul(argv[2], nullptr, 10);
+    credential.Persist = std::strtoul(argv[3], nullptr, 10);
+    credential.TargetName = const_cast<wchar_t*>(target.c_str());
+    credential.UserName = const_cast<wchar_t*>(user.c_str());
+    credential.CredentialBlobSize = static_cast<DWORD>(2 * secret.size());
+    credential.CredentialBlob = reinterpret_cast<BYTE*>(secret.data());
+    return CredWriteW(&credential, 0) ? 0 : 1;
+}
+
+// The credential type a client started on "/v:HOST" finds for it, the way the client looks.
+std::string credentialFound(const std::wstring& line) {
+    const std::size_t host = line.find(L"/v:") + 3;
+    const std::wstring target =
+        toUtf16(credentialTarget(toUtf8(line.substr(host, line.find(L' ', host) - host))));
+    PCREDENTIALW found = nullptr;
+    for (const DWORD type : {DWORD{CRED_TYPE_DOMAIN_PASSWORD}, DWORD{CRED_TYPE_GENERIC}}) {
+        if (CredReadW(target.c_str(), type, 0, &found)) {
+            CredFree(found);
+            return type == CRED_TYPE_GENERIC ? "found a generic credential"
+                                             : "found a domain password";
+        }
+    }
+    return "found no credential";
 }
 
 // The client records its command line in <pid>.cmd and the file it read in <pid>.got, in its
@@ -65,10 +98,10 @@ int client() {
     const char* delay = std::getenv("MORVELAN_CLIENT_DELAY");
     Sleep(delay != nullptr ? std::strtoul(delay, nullptr, 10) : 0);
     const std::string log = std::to_string(GetCurrentProcessId());
-    // With "/v:" it has no file: the credential it would use is listed after the runs.
+    // With "/v:" it has no file, and looks its credential up.
     std::ofstream(log + ".got", std::ios::binary)
         << (open != std::wstring::npos ? readAll(line.substr(open + 1, line.size() - open - 2))
-                                       : std::string());
+                                       : credentialFound(line));
     writeAll(log + ".cmd", line);
     return 0;
 }
@@ -182,6 +215,9 @@ int main(int argc, char** argv) {
     // The program starts its client with the command line "mstsc.exe PATH".
     if (std::strcmp(argv[0], "mstsc.exe") == 0) {
         return client();
+    }
+    if (argc == 7 && std::strcmp(argv[1], "store") == 0) {
+        return storeCredential(argv);
     }
     if (argc >= 4 && std::strcmp(argv[1], "cert") == 0) {
         return installCertificate(argv);

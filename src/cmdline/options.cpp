@@ -37,6 +37,18 @@ const Option kOptions[] = {
      "Error: The thumbprint (-c) must be 40 or 64 hexadecimal digits; nothing was done."},
 };
 
+// Options that take no value: each sets what the run does, or a setting of the connection.
+struct Flag {
+    const char* name;
+    bool CmdLineOutcome::*outcome;
+    int CONFIG_DATA::*setting;
+};
+
+const Flag kFlags[] = {
+    {"-q", &CmdLineOutcome::quiet, nullptr},
+    {"-n", &CmdLineOutcome::direct, nullptr},
+};
+
 bool isSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
@@ -136,6 +148,41 @@ const char* directRefusal(const CONFIG_DATA& data) {
     return nullptr;
 }
 
+// Whether the argument at index is an option's value, found as the options find theirs: the
+// word after the option's first occurrence.
+bool isValue(std::size_t index) {
+    for (const Option& option : kOptions) {
+        if (getValue(option.name) == &args[index]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A flag counts only where it stands as an option: a password "-n" or a title "-q" from a
+// script's variable is data like any other.
+bool standsAsOption(std::string_view flag) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == flag && !isValue(i)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void applyFlags(CmdLineOutcome& outcome, CONFIG_DATA& data) {
+    for (const Flag& flag : kFlags) {
+        if (!standsAsOption(flag.name)) {
+            continue;
+        }
+        if (flag.outcome != nullptr) {
+            outcome.*flag.outcome = true;
+        } else {
+            data.*flag.setting = 1;
+        }
+    }
+}
+
 // No word at all, or only the Windows way of asking for help.
 bool asksForUsage() {
     return args.empty() ||
@@ -155,9 +202,8 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
     const ArgsResult split = parseArgs(lpCmdLine);
     CmdLineOutcome outcome{};
     outcome.unterminated = split == ArgsResult::unterminated;
-    // "-q" and "-n" take no value and count wherever they stand, even when the line is refused.
-    outcome.quiet = hasArg("-q");
-    outcome.direct = hasArg("-n");
+    // Even a line that is refused has its flags: "-q" keeps the refusal out of a box.
+    applyFlags(outcome, data);
     outcome.usageAsked = !outcome.unterminated && asksForUsage();
     // A dropped argument could turn a save into a launch, so an overlong line is refused whole.
     if (split == ArgsResult::too_many) {

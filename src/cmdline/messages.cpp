@@ -18,10 +18,13 @@ const char* const kUsageText =
     "password  - the text password. Use \"s to enclose a password with spaces\n"
     "-p -      - read the password from standard input: typed unseen, or piped in\n"
     "username  - username to connect to the remote computer\n"
+    "-d domain - Windows domain of the user\n"
     "resolution - 800x600, 1024x768, 640x480, 1152x864\n"
     "title - text to be displayed on the window title of the RDC client\n"
     "file - filename where to only save the configuration file\n"
     "-q - no message box: messages go to standard output only\n"
     "-c thumbprint - sign the file with the certificate of that SHA-1 or SHA-256 thumbprint\n"
     "-n - no connection file: the password waits in Credential Manager until log-off\n"
+    "-a - the administrative session of the remote computer\n"
+    "-m - the session on every monitor, full screen; not with -r\n"
     "\nIf you want full screen, please ommit the -r parameter.";

@@ -47,6 +47,8 @@ struct Flag {
 const Flag kFlags[] = {
     {"-q", &CmdLineOutcome::quiet, nullptr},
     {"-n", &CmdLineOutcome::direct, nullptr},
+    {"-a", nullptr, &CONFIG_DATA::administrative_session},
+    {"-m", nullptr, &CONFIG_DATA::use_multimon},
 };
 
 bool isSpace(char c) {
@@ -224,6 +226,13 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
         if (outcome.result != CmdLineResult::ok) {
             return outcome;
         }
+    }
+    // Every monitor means full screen, so a window's size cannot go with it.
+    if (data.use_multimon != 0 && data.screen_mode_id == 1) {
+        outcome.result = CmdLineResult::refused;
+        outcome.message = "Error: -m shows the session full screen on every monitor, and -r asks "
+                          "for a window; nothing was done.";
+        return outcome;
     }
     if (outcome.direct) {
         if (const char* refusal = directRefusal(data)) {

@@ -30,4 +30,6 @@ void initDefaultData(CONFIG_DATA& data) {
     data.bitmapcachepersistenable = 1;
     data.saveonly = 0;
     data.window_title = "Remote Desktop Connection";
+    data.administrative_session = 0;
+    data.use_multimon = 0;
 }

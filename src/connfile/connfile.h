@@ -43,6 +43,8 @@ struct CONFIG_DATA {
     std::string destination_file;
     std::string signer_thumbprint; // "-c": the certificate that signs the file, or empty
     std::string signature;         // the signer's CMS SignedData; empty for an unsigned file
+    int administrative_session;    // "-a": 1 asks for the server's administrative session
+    int use_multimon;              // "-m": 1 spreads the session over every monitor
 };
 
 // Sets every field but destination_file, which only "-s" sets.
@@ -55,8 +57,8 @@ constexpr int kWriteOk = 0;
 constexpr int kWriteFailed = 2;
 constexpr int kWriteTaken = 3; // a file of that name exists, and the write was to make a new one
 
-// The 25 lines the Remote Desktop client reads, each ended by CR LF; for a signed record the
-// lines the signature needs follow them.
+// The 25 lines the Remote Desktop client reads, each ended by CR LF, then the lines "-a" and
+// "-m" ask for; for a signed record the lines the signature needs come last.
 std::string formatConfigFile(const CONFIG_DATA& data);
 
 // What a signature of the record covers: each signed line of its file with its CR LF, the

@@ -62,6 +62,14 @@ std::string settingLines(const CONFIG_DATA& data) {
     line(out, "disable menu anims:i:", data.disable_menu_anims);
     line(out, "disable themes:i:", data.disable_themes);
     line(out, "bitmapcachepersistenable:i:", data.bitmapcachepersistenable);
+    // Only when asked for, so that other files stay as earlier releases wrote them. The
+    // signing tool signs neither, so neither joins the signature's scope.
+    if (data.administrative_session != 0) {
+        line(out, "administrative session:i:", 1);
+    }
+    if (data.use_multimon != 0) {
+        line(out, "use multimon:i:", 1);
+    }
     // A file to be signed repeats the address under a signed name, so that it cannot be
     // swapped; the line is there before the signature is made over it.
     if (!data.signer_thumbprint.empty()) {

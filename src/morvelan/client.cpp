@@ -19,6 +19,12 @@ std::string directCommandLine(const CONFIG_DATA& data) {
     } else {
         line += " /f";
     }
+    if (data.administrative_session != 0) {
+        line += " /admin";
+    }
+    if (data.use_multimon != 0) {
+        line += " /multimon";
+    }
     return line;
 }
 

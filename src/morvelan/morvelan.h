@@ -14,7 +14,7 @@ struct CONFIG_DATA;
 std::string clientCommandLine(std::string_view cfgFile);
 
 // The client's command line for a session without a file: the host, then the window's size,
-// or full screen.
+// or full screen, then the administrative session and every monitor when asked for.
 std::string directCommandLine(const CONFIG_DATA& data);
 
 // The name under which the client looks up the host's password in Credential Manager:

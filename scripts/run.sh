@@ -3,8 +3,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-cmake --preset win64 -S "$root" >/dev/null
-cmake --build --preset win64 --target morvelan >/dev/null
+# Presets are found in the project's folder; the program runs in the caller's, where -s saves.
+(cd "$root" && cmake --preset win64 >/dev/null && cmake --build --preset win64 --target morvelan >/dev/null)
 export WINEPREFIX="$root/build/run-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -46,14 +46,15 @@ int launch(const CONFIG_DATA& values) {
     return 0;
 }
 
-// Why the password could not be stored under target; nothing has been started.
+// Why the password could not be stored under target; nothing has been started. client is
+// the command line that would have started the client.
 std::string notStored(const CredentialOutcome& outcome, const std::string& target,
-                      const std::string& host) {
+                      const std::string& client) {
     const std::string why = " (" + windowsError(outcome.error) + "); nothing was started.";
     switch (outcome.result) {
     case CredentialResult::saved:
         return "Error: Credential Manager holds a saved credential " + target +
-               ", which is left as it is; nothing was started. To use it, run mstsc /v:" + host +
+               ", which is left as it is; nothing was started. To use it, run " + client +
                "; to replace it, remove it first with cmdkey /delete:" + target + ".";
     case CredentialResult::lookup_failed:
         return "Error: Cannot look up " + target + " in Credential Manager" + why;
@@ -69,7 +70,7 @@ int launchDirect(CONFIG_DATA& values) {
         storeCredential(target, credentialUser(values.domain, values.username), values.password);
     wipe(values.password);
     if (stored.result != CredentialResult::stored) {
-        return fail(notStored(stored, target, values.full_address));
+        return fail(notStored(stored, target, directCommandLine(values)));
     }
     const std::optional<std::string> mstsc_path = findMstscPath();
     const unsigned long error = startClient(mstsc_path, directCommandLine(values));

@@ -6,6 +6,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine64 wine32:i386
     clang libclang-rt-14-dev clang-format clang-tidy cppcheck gcovr openssl
+    zip unzip osslsigncode ca-certificates python3-yaml
 )
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo

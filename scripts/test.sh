@@ -11,6 +11,7 @@ for preset in win32 win64 native; do
 done
 scripts/coverage.sh
 scripts/fuzz.sh 60
+tests/scripts/check-release.sh
 ctest --preset win32
 ctest --preset native
 ctest --preset win64

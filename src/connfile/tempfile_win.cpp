@@ -46,10 +46,19 @@ void deleteOldFiles(const std::string& dir) {
 
 // Creates the private folder, or cleans it of old files; false when it cannot be had.
 bool preparePrivateDir(const std::string& dir) {
+    const Utf16 path = toUtf16(dir);
     WIN32_FIND_DATAW found;
-    HANDLE entry = FindFirstFileW(toUtf16(dir).c_str(), &found);
+    HANDLE entry = FindFirstFileW(path.c_str(), &found);
     if (entry == INVALID_HANDLE_VALUE) {
-        return CreateDirectoryW(toUtf16(dir).c_str(), nullptr) != 0;
+        if (CreateDirectoryW(path.c_str(), nullptr)) {
+            return true;
+        }
+        // Another run started at the same time may have made it since the look-up: a folder
+        // there now is as good. A plain file made meanwhile is not.
+        const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        return error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     }
     // Any entry of that name counts as the folder; a plain file then makes the write fail.
     FindClose(entry);

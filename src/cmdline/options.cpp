@@ -10,8 +10,8 @@ namespace {
 
 // line: a text written as a line of the connection file, where a line break would begin a
 // setting of the caller's choosing. The password is written in hexadecimal, and the title
-// only names the file: they may hold any character.
-enum class Kind { text, line, resolution, save, thumbprint };
+// only names the file: they may hold any character. password: the record's self-wiping holder.
+enum class Kind { text, line, password, resolution, save, thumbprint };
 
 struct Option {
     const char* name;
@@ -25,7 +25,7 @@ struct Option {
 const Option kOptions[] = {
     {"-u", true, Kind::line, &CONFIG_DATA::username,
      "Error: The user name (-u) may not hold a line break; nothing was done."},
-    {"-p", true, Kind::text, &CONFIG_DATA::password, nullptr},
+    {"-p", true, Kind::password, nullptr, nullptr},
     {"-h", true, Kind::line, &CONFIG_DATA::full_address,
      "Error: The host name (-h) may not hold a line break; nothing was done."},
     {"-t", true, Kind::text, &CONFIG_DATA::window_title, nullptr},
@@ -113,6 +113,9 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
             return CmdLineResult::refused;
         }
         break;
+    case Kind::password:
+        data.password = value;
+        return CmdLineResult::ok;
     case Kind::resolution:
         return applyResolution(value, data) ? CmdLineResult::ok : CmdLineResult::usage;
     case Kind::save:

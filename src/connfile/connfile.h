@@ -32,7 +32,7 @@ struct CONFIG_DATA {
     std::string alternate_shell;
     std::string shell_working_directory;
     int connect_to_console;
-    std::string password;
+    Secret password; // plain from the options until protected, then the blob in hexadecimal
     int disable_wallpaper;
     int disable_full_window_drag;
     int disable_menu_anims;

@@ -97,7 +97,8 @@ std::optional<std::string> passwordFromInput(CONFIG_DATA& values) {
         return "Error: Cannot read the password from standard input (" + windowsError(error) +
                "); nothing was written.";
     }
-    values.password = std::move(password);
+    values.password = password;
+    wipe(password);
     return std::nullopt;
 }
 
@@ -130,10 +131,7 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
                    LPSTR lpCmdLine, [[maybe_unused]] int nCmdShow) {
     const std::string_view tail = lpCmdLine != nullptr ? lpCmdLine : "";
     CONFIG_DATA values;
-    initDefaultData(values);
-    const CmdLineOutcome cmd = parseCommandLine(tail, values);
-    // The record holds its own copies; the table's copy of the password goes now.
-    clearArgs();
+    const CmdLineOutcome cmd = readCommandLine(tail, values);
     quiet = cmd.quiet;
     if (cmd.unterminated) {
         logbuff = kUnterminatedMessage;

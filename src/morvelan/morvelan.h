@@ -9,6 +9,10 @@
 std::string_view commandTail(std::string_view commandLine);
 
 struct CONFIG_DATA;
+struct CmdLineOutcome;
+
+// Fills values with the defaults and the options of the tail, and empties the argument table.
+CmdLineOutcome readCommandLine(std::string_view tail, CONFIG_DATA& values);
 
 // The client's command line; the path is quoted, since titles and TEMP may hold blanks.
 std::string clientCommandLine(std::string_view cfgFile);

@@ -94,6 +94,18 @@ void wipe(std::string& secret) {
     secret.clear();
 }
 
+// The old text is wiped first: a string that grows frees its old block as it is.
+Secret& Secret::operator=(std::string_view value) {
+    clear();
+    text.assign(value);
+    return *this;
+}
+
+void Secret::clear() noexcept {
+    wipe(text.data(), text.capacity());
+    text.clear();
+}
+
 bool isUtf8Text(std::string_view text) {
     static constexpr char32_t kShortest[] = {0x01, 0x80, 0x800, 0x10000};
     for (std::size_t i = 0; i < text.size();) {

@@ -34,6 +34,36 @@ std::string base64(std::string_view bytes);
 void wipe(void* bytes, std::size_t count);
 void wipe(std::string& secret);
 
+// A plain password that wipes every copy of itself when it is replaced or ends, on every path a
+// run takes. Every byte it has room for is wiped: a string moved from keeps its text in its
+// inline buffer, and a shorter text leaves the end of a longer one behind.
+class Secret {
+  public:
+    Secret() = default;
+    Secret(const Secret&) = default;
+    Secret(Secret&&) noexcept = default;
+    // Records are copied, never assigned to one another.
+    Secret& operator=(const Secret&) = delete;
+    Secret& operator=(Secret&&) = delete;
+    Secret& operator=(std::string_view value);
+    ~Secret() { clear(); }
+
+    // Wipes the text and empties it.
+    void clear() noexcept;
+
+    operator const std::string&() const noexcept { return text; }
+    operator std::string_view() const noexcept { return text; }
+    bool operator==(std::string_view other) const noexcept { return text == other; }
+    bool operator!=(std::string_view other) const noexcept { return text != other; }
+
+  private:
+    std::string text;
+};
+
+inline void wipe(Secret& secret) {
+    secret.clear();
+}
+
 // Appends to a secret of unknown length. A string that grows frees its old block as it is, so
 // here the secret moves to a larger block by hand and the old one is wiped first.
 template <typename String> void appendSecret(String& secret, typename String::value_type c) {

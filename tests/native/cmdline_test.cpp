@@ -1,10 +1,13 @@
 // The password leaves no copy in freed memory on its way through the command line.
 #include "cmdline/cmdline.h"
 #include "connfile/connfile.h"
+#include "morvelan/morvelan.h"
 
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+
+#include <memory>
 
 // Every block is searched for a part of the password, in UTF-8 and UTF-16, as it is freed.
 static std::string_view watched[2];
@@ -28,36 +31,61 @@ void operator delete(void* block, std::size_t) noexcept {
     operator delete(block);
 }
 
+// The pattern with each "PW" replaced by the password, in a block that never grows: the test
+// itself frees no copy of the password unwiped, which a later block could show.
+std::string withPassword(std::string_view pattern, const std::string& password) {
+    std::string text;
+    text.reserve(pattern.size() + 2 * password.size());
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern.substr(i, 2) == "PW") {
+            text += password;
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
 TEST(Secrets, NoFreedMemoryHoldsThePassword) {
     // A short password lives inside its string, a long one in a block of its own.
     for (const std::string& password : {std::string("pw-1234"), "pw-" + std::string(300, 'x')}) {
-        // The command line, whole or cut short by an open quote, and a line of standard input.
-        const Utf16 commandLines[] = {
-            toUtf16("-u u -h h -t t -r 1x2 -p " + password + " 1 2 3 4 5 6 7 8\\"),
-            toUtf16("-u u -p \"" + password)};
-        const std::string input = "\xEF\xBB\xBF" + password + "\r\nnext line";
         const std::string part = password.substr(2, 5);
         const Utf16 widePart = toUtf16(part);
         watched[0] = part;
         watched[1] = {reinterpret_cast<const char*>(widePart.data()), 2 * widePart.size()};
-        for (const Utf16& commandLine : commandLines) {
-            // What a run does: the command line in UTF-8, the options, the protection.
+        // A good line; one cut short by an open quote, which ends in the usage text; a refused
+        // one. The password is in the record by then in each, and in the open quote too.
+        for (const char* pattern : {"-u u -h h -t t -r 1x2 -p PW 1 2 3 4 5 6 7 8\\",
+                                    "-u u -p PW -t \"PW", "-u u -p PW -h h -t t -n -s x"}) {
+            // What a run does: the command line from UTF-16 to UTF-8, the record from it, the
+            // protection's UTF-16 form; the record ends as the run does, whatever it was told.
+            std::string text = withPassword(pattern, password);
+            Utf16 commandLine = toUtf16(text);
+            wipe(text);
             std::string line = toUtf8(commandLine);
+            wipe(commandLine.data(), commandLine.size() * sizeof(commandLine[0]));
             CONFIG_DATA data;
-            initDefaultData(data);
-            (void)parseCommandLine(line, data);
-            clearArgs();
+            (void)readCommandLine(line, data);
+            EXPECT_TRUE(args.empty()); // the table's copies are gone once the record has its own
             wipe(line);
             Utf16 wide = toUtf16(data.password);
             wipe(wide.data(), wide.size() * sizeof(wide[0]));
-            wipe(data.password);
+            // A copy of the record, as a lambda or the writer may hold one, moved on; the
+            // password replaced by the longer text of the protection.
+            auto copy = std::make_unique<CONFIG_DATA>(data);
+            CONFIG_DATA moved(std::move(*copy));
+            copy.reset();
+            moved.password = std::string(1000, 'F');
         }
         // Or a line of standard input, which grows as it is read.
+        std::string input = withPassword("\xEF\xBB\xBFPW\r\nnext line", password);
         std::size_t next = 0;
         std::string piped;
         (void)readPasswordLine([&] { return static_cast<unsigned char>(input[next++]); }, piped);
         EXPECT_EQ(piped, password);
         wipe(piped);
+        wipe(input);
         watched[0] = watched[1] = {};
     }
     EXPECT_FALSE(leaked);

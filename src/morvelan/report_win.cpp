@@ -11,15 +11,45 @@
 std::string logbuff;
 bool quiet = false;
 
+namespace {
+
+// A console is given the text in UTF-16, so it shows every character exactly; bytes would go
+// through its own code page. False when standard output is no console.
+bool writeConsole(const Utf16& text) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(out, &mode)) {
+        return false;
+    }
+    // Line ends as the runtime writes them to standard output.
+    Utf16 lines;
+    for (const wchar_t c : text) {
+        if (c == L'\n') {
+            lines += L'\r';
+        }
+        lines += c;
+    }
+    lines += L"\r\n";
+    // What the runtime holds for standard output comes first.
+    (void)std::fflush(stdout);
+    DWORD written = 0;
+    return WriteConsoleW(out, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) !=
+           0;
+}
+
+} // namespace
+
 void logmb() {
     const Utf16 text = toUtf16(logbuff);
-    // Scripts read standard output in the ANSI code page, as earlier releases wrote it; a
+    // Scripts read redirected output in the ANSI code page, as earlier releases wrote it; a
     // character without a form there shows as "?" on it, and exactly in the box. Without a
     // console the box still shows the text, so write errors are moot.
-    (void)std::fputs(toAnsi(text).text.c_str(), stdout);
-    (void)std::fputc('\n', stdout);
-    // Scripts reading the output should see it while the box is still open.
-    (void)std::fflush(stdout);
+    if (!writeConsole(text)) {
+        (void)std::fputs(toAnsi(text).text.c_str(), stdout);
+        (void)std::fputc('\n', stdout);
+        // Scripts reading the output should see it while the box is still open.
+        (void)std::fflush(stdout);
+    }
     if (!quiet) {
         MessageBoxW(nullptr, text.c_str(), L"Morvelan v1.51 - Info", MB_OK);
     }

@@ -211,7 +211,8 @@ class Case:
         (logs / "out").write_bytes(drawn.replace(b"\n", b"\r\n") + b"\r\n")
 
     def transcript(self, statuses, credentials):  # what the runs did, each fact once
-        out = (logs / "out").read_bytes().decode("cp1252", "replace").replace(
+        encoding = "utf-8" if self.values("console") else "cp1252"  # a terminal draws UTF-8
+        out = (logs / "out").read_bytes().decode(encoding, "replace").replace(
             USAGE.replace("\n", "\r\n"), "{usage}").split("\r\n")[:-1]
         boxes = re.findall(r'MessageBoxW\(00000000,\w+ L"((?:[^"\\]|\\.)*)"\.*,\w+ L"Morvelan '
                            r'v1\.51 - Info",00000000\)', (logs / "trace").read_text("latin-1"))

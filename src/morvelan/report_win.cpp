@@ -3,6 +3,7 @@
 
 #include "../cmdline/cmdline.h"
 #include "../text/text.h"
+#include "morvelan_version.h"
 
 #include <windows.h>
 
@@ -51,7 +52,7 @@ void logmb() {
         (void)std::fflush(stdout);
     }
     if (!quiet) {
-        MessageBoxW(nullptr, text.c_str(), L"Morvelan v1.51 - Info", MB_OK);
+        MessageBoxW(nullptr, text.c_str(), L"Morvelan v" MORVELAN_VERSION_TEXT " - Info", MB_OK);
     }
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end cases under Wine: e2e.py PREFIX HELPER EXE runs each case of cases.txt against EXE
-and compares a transcript of what its runs did with the one the case holds."""
+"""End-to-end cases under Wine: e2e.py PREFIX HELPER VERSION EXE runs each case of cases.txt
+against EXE and compares a transcript of what its runs did with the one the case holds."""
 import base64, codecs, difflib, fcntl, hashlib, itertools, os, pathlib, pty, re, resource, select
 import shutil, signal, ssl, struct, subprocess, sys, termios, time
 
@@ -8,7 +8,8 @@ DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
 USAGE = (DATA / "usage.txt").read_text("utf-8").rstrip("\n")
 DEFAULT = (DATA / "default.rdp").read_text("utf-8").splitlines() + [""]
 WINE, SERVER = "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver"
-prefix, helper, exe = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
+prefix, helper, exe = (pathlib.Path(p).resolve() for p in (*sys.argv[1:3], sys.argv[4]))
+CAPTION = re.escape(f"Morvelan v{sys.argv[3]} - Info")  # the message boxes' caption
 logs = prefix / "drive_c/morvelan-tests"
 THUMBPRINTS = {}  # "{signer-sha1}" and the like: the test certificates' thumbprints
 # Without a display a message box returns at once.
@@ -214,8 +215,8 @@ class Case:
         encoding = "utf-8" if self.values("console") else "cp1252"  # a terminal draws UTF-8
         out = (logs / "out").read_bytes().decode(encoding, "replace").replace(
             USAGE.replace("\n", "\r\n"), "{usage}").split("\r\n")[:-1]
-        boxes = re.findall(r'MessageBoxW\(00000000,\w+ L"((?:[^"\\]|\\.)*)"\.*,\w+ L"Morvelan '
-                           r'v1\.51 - Info",00000000\)', (logs / "trace").read_text("latin-1"))
+        boxes = re.findall(r'MessageBoxW\(00000000,\w+ L"((?:[^"\\]|\\.)*)"\.*,\w+ L"' + CAPTION +
+                           r'",00000000\)', (logs / "trace").read_text("latin-1"))
         # Wine's trace escapes characters (\n is kept) and cuts long texts: the start is enough.
         boxes = [re.sub(r"\\([0-9a-f]{4}|[^n])", lambda m: chr(int(m[1], 16)) if len(m[1]) == 4
                         else m[1], text)[:120] for text in boxes]

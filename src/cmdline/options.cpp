@@ -11,7 +11,8 @@ namespace {
 // line: a text written as a line of the connection file, where a line break would begin a
 // setting of the caller's choosing. The password is written in hexadecimal, and the title
 // only names the file: they may hold any character. password: the record's self-wiping holder.
-enum class Kind { text, line, password, resolution, save, thumbprint };
+// flag: no value; it sets how the run goes, or a setting of the connection.
+enum class Kind { text, line, password, resolution, save, thumbprint, flag };
 
 struct Option {
     const char* name;
@@ -19,36 +20,30 @@ struct Option {
     Kind kind;
     std::string CONFIG_DATA::*field;
     const char* refusal; // the message for a value of the right form that cannot be taken
+    bool CmdLineOutcome::*runFlag;
+    int CONFIG_DATA::*setting; // the connection's setting a flag turns on
 };
 
-// Applied in this order: the first missing required option ends the run.
+// Applied in this order: the first missing required option ends the run. The flags come
+// first of all, wherever they stand.
 const Option kOptions[] = {
     {"-u", true, Kind::line, &CONFIG_DATA::username,
-     "Error: The user name (-u) may not hold a line break; nothing was done."},
-    {"-p", true, Kind::password, nullptr, nullptr},
+     "Error: The user name (-u) may not hold a line break; nothing was done.", nullptr, nullptr},
+    {"-p", true, Kind::password, nullptr, nullptr, nullptr, nullptr},
     {"-h", true, Kind::line, &CONFIG_DATA::full_address,
-     "Error: The host name (-h) may not hold a line break; nothing was done."},
-    {"-t", true, Kind::text, &CONFIG_DATA::window_title, nullptr},
+     "Error: The host name (-h) may not hold a line break; nothing was done.", nullptr, nullptr},
+    {"-t", true, Kind::text, &CONFIG_DATA::window_title, nullptr, nullptr, nullptr},
     {"-d", false, Kind::line, &CONFIG_DATA::domain,
-     "Error: The domain (-d) may not hold a line break; nothing was done."},
-    {"-r", false, Kind::resolution, nullptr, nullptr},
-    {"-s", false, Kind::save, &CONFIG_DATA::destination_file, nullptr},
+     "Error: The domain (-d) may not hold a line break; nothing was done.", nullptr, nullptr},
+    {"-r", false, Kind::resolution, nullptr, nullptr, nullptr, nullptr},
+    {"-s", false, Kind::save, &CONFIG_DATA::destination_file, nullptr, nullptr, nullptr},
     {"-c", false, Kind::thumbprint, &CONFIG_DATA::signer_thumbprint,
-     "Error: The thumbprint (-c) must be 40 or 64 hexadecimal digits; nothing was done."},
-};
-
-// Options that take no value: each sets what the run does, or a setting of the connection.
-struct Flag {
-    const char* name;
-    bool CmdLineOutcome::*outcome;
-    int CONFIG_DATA::*setting;
-};
-
-const Flag kFlags[] = {
-    {"-q", &CmdLineOutcome::quiet, nullptr},
-    {"-n", &CmdLineOutcome::direct, nullptr},
-    {"-a", nullptr, &CONFIG_DATA::administrative_session},
-    {"-m", nullptr, &CONFIG_DATA::use_multimon},
+     "Error: The thumbprint (-c) must be 40 or 64 hexadecimal digits; nothing was done.", nullptr,
+     nullptr},
+    {"-q", false, Kind::flag, nullptr, nullptr, &CmdLineOutcome::quiet, nullptr},
+    {"-n", false, Kind::flag, nullptr, nullptr, &CmdLineOutcome::direct, nullptr},
+    {"-a", false, Kind::flag, nullptr, nullptr, nullptr, &CONFIG_DATA::administrative_session},
+    {"-m", false, Kind::flag, nullptr, nullptr, nullptr, &CONFIG_DATA::use_multimon},
 };
 
 bool isSpace(char c) {
@@ -126,6 +121,8 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
             return CmdLineResult::refused;
         }
         break;
+    case Kind::flag: // takes no value: applyFlags has set it
+        return CmdLineResult::ok;
     }
     data.*option.field = value;
     return CmdLineResult::ok;
@@ -157,7 +154,7 @@ const char* directRefusal(const CONFIG_DATA& data) {
 // word after the option's first occurrence.
 bool isValue(std::size_t index) {
     for (const Option& option : kOptions) {
-        if (getValue(option.name) == &args[index]) {
+        if (option.kind != Kind::flag && getValue(option.name) == &args[index]) {
             return true;
         }
     }
@@ -176,12 +173,12 @@ bool standsAsOption(std::string_view flag) {
 }
 
 void applyFlags(CmdLineOutcome& outcome, CONFIG_DATA& data) {
-    for (const Flag& flag : kFlags) {
-        if (!standsAsOption(flag.name)) {
+    for (const Option& flag : kOptions) {
+        if (flag.kind != Kind::flag || !standsAsOption(flag.name)) {
             continue;
         }
-        if (flag.outcome != nullptr) {
-            outcome.*flag.outcome = true;
+        if (flag.runFlag != nullptr) {
+            outcome.*flag.runFlag = true;
         } else {
             data.*flag.setting = 1;
         }
@@ -216,7 +213,7 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
         return outcome;
     }
     for (const Option& option : kOptions) {
-        if (!option.required && !hasArg(option.name)) {
+        if (option.kind == Kind::flag || (!option.required && !hasArg(option.name))) {
             continue;
         }
         // An option that stands last has no value; that is as good as a missing one.

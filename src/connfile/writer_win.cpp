@@ -17,19 +17,11 @@ std::string fileBytes(const std::string& text, bool signedFile) {
     return bytes;
 }
 
-} // namespace
-
-int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive) {
-    const Utf16 path = toUtf16(fileName);
-    // Refused here rather than by Windows, which may cut or reinterpret a longer path.
-    if (path.size() > kMaxPath) {
-        return kWriteFailed;
-    }
-    const std::string bytes = fileBytes(formatConfigFile(data), !data.signature.empty());
-    // A new temporary file never replaces another run's; a saved file replaces the user's own.
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, exclusive ? CREATE_NEW : CREATE_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+// Writes bytes to path, which disposition opens as a new or an emptied file; the file is
+// gone again when it cannot be written whole.
+int writeWhole(const Utf16& path, const std::string& bytes, DWORD disposition) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_FILE_EXISTS ? kWriteTaken : kWriteFailed;
     }
@@ -43,4 +35,40 @@ int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, boo
         return kWriteFailed;
     }
     return kWriteOk;
+}
+
+// A saved file replaces the user's own only once the new one is whole: written beside it
+// first, so that a failed save leaves the earlier file as it was.
+int replaceWhole(const Utf16& path, const std::string& bytes) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    Utf16 full(size, L'\0');
+    wchar_t* name = nullptr;
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), &name);
+    if (size == 0 || length == 0 || length >= size || name == nullptr) {
+        return kWriteFailed;
+    }
+    const Utf16 folder(full.data(), static_cast<std::size_t>(name - full.data()));
+    wchar_t temp[MAX_PATH];
+    if (GetTempFileNameW(folder.c_str(), L"mor", 0, temp) == 0) {
+        return kWriteFailed;
+    }
+    if (writeWhole(temp, bytes, TRUNCATE_EXISTING) == kWriteOk &&
+        MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return kWriteOk;
+    }
+    DeleteFileW(temp);
+    return kWriteFailed;
+}
+
+} // namespace
+
+int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive) {
+    const Utf16 path = toUtf16(fileName);
+    // Refused here rather than by Windows, which may cut or reinterpret a longer path.
+    if (path.size() > kMaxPath) {
+        return kWriteFailed;
+    }
+    const std::string bytes = fileBytes(formatConfigFile(data), !data.signature.empty());
+    // A new temporary file never replaces another run's; a saved file replaces the user's own.
+    return exclusive ? writeWhole(path, bytes, CREATE_NEW) : replaceWhole(path, bytes);
 }

@@ -11,5 +11,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once)..."
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+    # The registry reaches the disk only when the server ends; wait, so that this runs once.
+    /usr/lib/wine/wineserver -w
 fi
 exec /usr/lib/wine/wine64 "$root/build/win64/morvelan.exe" "$@"

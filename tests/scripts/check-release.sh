@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes releases from clones of this tree: two in other folders, time zones and umasks must be
-# byte-identical; one signed with a throwaway CA must verify and, unsigned again, be the same exe.
+# byte-identical; one signed with a throwaway CA must verify and, unsigned again, be the same exe;
+# against another CA, the release stops.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd) tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -63,4 +64,13 @@ assert all(scoop.get(key) for key in ("description", "homepage", "license"))
 assert (scoop["version"], scoop["url"], scoop["hash"].lower()) == (version, url, sha)
 assert scoop["bin"] in files
 EOF
-echo "ok: two releases are byte-identical; the signed one verifies; the manifests name the zip"
+
+# A signature that does not verify, here against another CA, stops the release.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 2 -subj /CN=CA \
+    2>/dev/null
+if (cd "$b" && MORVELAN_SIGN_PFX="$tmp/sign.pfx" MORVELAN_SIGN_PASSFILE="$tmp/pass" \
+    MORVELAN_SIGN_CAFILE="$tmp/other.pem" MORVELAN_HOMEPAGE=$home scripts/release.sh \
+    >"$tmp/other.log" 2>&1); then false; fi
+grep -q "Error: The signature does not verify" "$tmp/other.log"
+echo "ok: two releases are byte-identical; the signed one verifies, or stops the release; the \
+manifests name the zip"

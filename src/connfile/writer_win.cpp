@@ -47,7 +47,7 @@ int replaceWhole(const Utf16& path, const std::string& bytes) {
     if (size == 0 || length == 0 || length >= size || name == nullptr) {
         return kWriteFailed;
     }
-    const Utf16 folder(full.data(), static_cast<std::size_t>(name - full.data()));
+    const Utf16 folder = full.substr(0, static_cast<std::size_t>(name - full.data()));
     wchar_t temp[MAX_PATH];
     if (GetTempFileNameW(folder.c_str(), L"mor", 0, temp) == 0) {
         return kWriteFailed;

@@ -24,7 +24,7 @@ std::optional<std::string> findMstscPath() {
 }
 
 unsigned long startClient(const std::optional<std::string>& mstscPath,
-                          const std::string& commandLine) {
+                          const std::string& commandLine, void** process) {
     STARTUPINFOW startInfo{};
     startInfo.cb = sizeof(startInfo);
     startInfo.dwFlags = STARTF_USESTDHANDLES;
@@ -43,6 +43,10 @@ unsigned long startClient(const std::optional<std::string>& mstscPath,
     }
     // The client runs on its own; nothing here waits for it.
     CloseHandle(pidInfo.hThread);
-    CloseHandle(pidInfo.hProcess);
+    if (process != nullptr) {
+        *process = pidInfo.hProcess;
+    } else {
+        CloseHandle(pidInfo.hProcess);
+    }
     return 0;
 }

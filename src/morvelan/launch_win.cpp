@@ -47,14 +47,20 @@ int launch(const CONFIG_DATA& values) {
 }
 
 // Why the password could not be stored under target; nothing has been started. client is
-// the command line that would have started the client.
+// the command line that would have started the client; guarded, whether Credential Guard runs.
 std::string notStored(const CredentialOutcome& outcome, const std::string& target,
-                      const std::string& client) {
+                      const std::string& client, bool guarded) {
     const std::string why = " (" + windowsError(outcome.error) + "); nothing was started.";
+    const std::string saved = "Error: Credential Manager holds a saved credential " + target +
+                              ", which is left as it is; nothing was started.";
     switch (outcome.result) {
     case CredentialResult::saved:
-        return "Error: Credential Manager holds a saved credential " + target +
-               ", which is left as it is; nothing was started. To use it, run " + client +
+        if (guarded && outcome.savedDomain) {
+            return saved + " Credential Guard runs on this computer, and the client cannot " +
+                   "send a saved Windows credential from it: remove that one with " +
+                   "cmdkey /delete:" + target + ", then run again.";
+        }
+        return saved + " To use it, run " + client +
                "; to replace it, remove it first with cmdkey /delete:" + target + ".";
     case CredentialResult::lookup_failed:
         return "Error: Cannot look up " + target + " in Credential Manager" + why;
@@ -63,22 +69,37 @@ std::string notStored(const CredentialOutcome& outcome, const std::string& targe
     }
 }
 
+// The client is started; its watcher removes the credential once it ends.
+void watch(void* client, const OwnCredential& own) {
+    if (const unsigned long error = startWatcher(client, own)) {
+        // Not the run's failure: the session starts all the same.
+        logline("The password stays in Credential Manager as " + own.target +
+                " until you log off: nothing could be started to remove it when the client " +
+                "ends (" + windowsError(error) + ").");
+    }
+    CloseHandle(client);
+}
+
 // "-n": the client finds the password in Credential Manager, so no file is written anywhere.
+// Where Credential Guard runs, the client sends a generic credential, and no other.
 int launchDirect(CONFIG_DATA& values) {
     const std::string target = credentialTarget(values.full_address);
-    const CredentialOutcome stored =
-        storeCredential(target, credentialUser(values.domain, values.username), values.password);
+    const bool guarded = credentialGuardRunning();
+    const CredentialOutcome stored = storeCredential(
+        target, credentialUser(values.domain, values.username), values.password, guarded);
     wipe(values.password);
     if (stored.result != CredentialResult::stored) {
-        return fail(notStored(stored, target, directCommandLine(values)));
+        return fail(notStored(stored, target, directCommandLine(values), guarded));
     }
     const std::optional<std::string> mstsc_path = findMstscPath();
-    const unsigned long error = startClient(mstsc_path, directCommandLine(values));
+    void* client = nullptr;
+    const unsigned long error = startClient(mstsc_path, directCommandLine(values), &client);
     if (error != 0) {
         // Nobody will use it, and it holds the password.
-        deleteCredential(target);
+        removeOwnCredential(stored.credential);
         return cannotStart(mstsc_path, error);
     }
+    watch(client, stored.credential);
     return 0;
 }
 
@@ -130,6 +151,10 @@ std::optional<std::string> sign(CONFIG_DATA& values) {
 int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE hinstPrev,
                    LPSTR lpCmdLine, [[maybe_unused]] int nCmdShow) {
     const std::string_view tail = lpCmdLine != nullptr ? lpCmdLine : "";
+    // A run started this process to watch its client: it has no console, and shows nothing.
+    if (const std::optional<WatchRequest> request = parseWatch(tail)) {
+        return watchClient(*request);
+    }
     CONFIG_DATA values;
     const CmdLineOutcome cmd = readCommandLine(tail, values);
     quiet = cmd.quiet;

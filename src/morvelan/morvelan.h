@@ -1,6 +1,8 @@
 // Launch control: the command-line tail, the main flow, reporting and the client start.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +33,31 @@ std::string credentialUser(std::string_view domain, std::string_view user);
 // A Windows error code as people look it up: decimal, or hexadecimal for HRESULT-style codes.
 std::string windowsError(unsigned long code);
 
+// A credential a run wrote for its client, as the watcher of that client knows it.
+struct OwnCredential {
+    std::string target;
+    unsigned long type = 0;    // CRED_TYPE_GENERIC (1) or CRED_TYPE_DOMAIN_PASSWORD (2)
+    std::uint64_t written = 0; // its time of writing, as Credential Manager gives it
+    std::string mark;          // kMarkDigits hexadecimal digits in its comment, one run's own
+};
+
+constexpr std::size_t kMarkDigits = 16;
+
+// What the watcher of a client is handed on its command line, after kWatchWord.
+struct WatchRequest {
+    std::uint64_t client = 0;   // the client's process handle, inherited from the run
+    unsigned long clientId = 0; // the client's process id, which that handle must have
+    OwnCredential credential;
+};
+
+// The first word of the watcher's command line; no user types it, so no option has it.
+constexpr std::string_view kWatchWord = "--watch-client";
+
+std::string watchArguments(const WatchRequest& request);
+
+// The request of a tail that watchArguments wrote; nothing for any other tail.
+std::optional<WatchRequest> parseWatch(std::string_view tail);
+
 // Exit statuses, one meaning each, for scripts to act on.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;    // the run failed: a file, the folder, the protection, the client
@@ -54,9 +81,17 @@ int Usage(int status);
 // The client's full path under the Windows directory, or nothing when Windows cannot say.
 std::optional<std::string> findMstscPath();
 
+// Writes text and a line end to standard output alone, for what needs no message box.
+void logline(std::string_view text);
+
 // Starts the client with that command line without waiting for it; 0, or the Windows error.
+// When process is given, it receives the client's process handle, which the caller closes.
 unsigned long startClient(const std::optional<std::string>& mstscPath,
-                          const std::string& commandLine);
+                          const std::string& commandLine, void** process = nullptr);
+
+// Whether Credential Guard runs, which keeps the client from sending saved Windows
+// credentials; false where Windows cannot tell.
+bool credentialGuardRunning();
 
 enum class CredentialResult {
     stored,
@@ -67,14 +102,25 @@ enum class CredentialResult {
 
 struct CredentialOutcome {
     CredentialResult result;
-    unsigned long error; // the Windows error, when the look-up or the write failed
+    unsigned long error;      // the Windows error, when the look-up or the write failed
+    bool savedDomain;         // saved: the user's credential is a domain password
+    OwnCredential credential; // stored: what this run wrote
 };
 
-// Stores the password for the client in Credential Manager until log-off, as a domain
-// password, which only Windows reads back. Credentials of earlier runs for the target are
+// Stores the password for the client in Credential Manager for this logon session: as a
+// domain password, which only Windows reads back, or where generic, as a generic credential,
+// which Credential Guard lets the client send. Credentials of earlier runs for the target are
 // replaced; one the user saved is left as it is, and nothing is stored then.
 CredentialOutcome storeCredential(const std::string& target, const std::string& user,
-                                  const std::string& password);
-// Removes the credential storeCredential wrote.
-void deleteCredential(const std::string& target);
+                                  const std::string& password, bool generic);
+
+// Removes the credential, if it is still the one its run wrote; whether it did.
+bool removeOwnCredential(const OwnCredential& own);
+
+// Starts the watcher of the client, which removes the run's credential once the client has
+// ended; 0, or the Windows error.
+unsigned long startWatcher(void* client, const OwnCredential& own);
+
+// The watcher: waits for the client to end, then removes the credential; the exit status.
+int watchClient(const WatchRequest& request);
 #endif

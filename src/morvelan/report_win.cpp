@@ -40,19 +40,25 @@ bool writeConsole(const Utf16& text) {
 
 } // namespace
 
-void logmb() {
-    const Utf16 text = toUtf16(logbuff);
+void logline(std::string_view text) {
+    const Utf16 wide = toUtf16(text);
     // Scripts read redirected output in the ANSI code page, as earlier releases wrote it; a
-    // character without a form there shows as "?" on it, and exactly in the box. Without a
-    // console the box still shows the text, so write errors are moot.
-    if (!writeConsole(text)) {
-        (void)std::fputs(toAnsi(text).text.c_str(), stdout);
+    // character without a form there shows as "?" on it. A failed write has nowhere else to
+    // be told.
+    if (!writeConsole(wide)) {
+        (void)std::fputs(toAnsi(wide).text.c_str(), stdout);
         (void)std::fputc('\n', stdout);
-        // Scripts reading the output should see it while the box is still open.
+        // Scripts reading the output should see it while a box is still open.
         (void)std::fflush(stdout);
     }
+}
+
+void logmb() {
+    logline(logbuff);
+    // The box shows every character exactly.
     if (!quiet) {
-        MessageBoxW(nullptr, text.c_str(), L"Morvelan v" MORVELAN_VERSION_TEXT " - Info", MB_OK);
+        MessageBoxW(nullptr, toUtf16(logbuff).c_str(),
+                    L"Morvelan v" MORVELAN_VERSION_TEXT " - Info", MB_OK);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <wincred.h>
 #include <wincrypt.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,9 +17,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 namespace {
+
+const char* variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
 
 std::string readAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -73,20 +80,45 @@ int storeCredential(char** argv) {
     return CredWriteW(&credential, 0) ? 0 : 1;
 }
 
-// The credential type a client started on "/v:HOST" finds for it, the way the client looks.
-std::string credentialFound(const std::wstring& line) {
-    const std::size_t host = line.find(L"/v:") + 3;
-    const std::wstring target =
-        toUtf16(credentialTarget(toUtf8(line.substr(host, line.find(L' ', host) - host))));
+// The credential a client started on "/v:" finds for the host, the way the client looks: its
+// type, and when it was written.
+std::pair<std::string, std::uint64_t> credentialFound(const std::wstring& target) {
     PCREDENTIALW found = nullptr;
     for (const DWORD type : {DWORD{CRED_TYPE_DOMAIN_PASSWORD}, DWORD{CRED_TYPE_GENERIC}}) {
         if (CredReadW(target.c_str(), type, 0, &found)) {
+            const std::uint64_t written = (std::uint64_t{found->LastWritten.dwHighDateTime} << 32) |
+                                          found->LastWritten.dwLowDateTime;
             CredFree(found);
-            return type == CRED_TYPE_GENERIC ? "found a generic credential"
-                                             : "found a domain password";
+            return {type == CRED_TYPE_GENERIC ? "a generic credential" : "a domain password",
+                    written};
         }
     }
-    return "found no credential";
+    return {"no credential", 0};
+}
+
+// The credential a "/v:" client finds when it starts and, when the case has it stay a while
+// (MORVELAN_CLIENT_STAYS gives each run's stay in ms), what it finds as it leaves.
+std::string credentialsFound(const std::wstring& line) {
+    const std::size_t host = line.find(L"/v:") + 3;
+    const std::wstring target =
+        toUtf16(credentialTarget(toUtf8(line.substr(host, line.find(L' ', host) - host))));
+    const auto first = credentialFound(target);
+    std::istringstream stays(variable("MORVELAN_CLIENT_STAYS"));
+    DWORD stay = 0;
+    for (long run = std::strtol(variable("MORVELAN_RUN"), nullptr, 10); run > 0; --run) {
+        stay = 0;
+        stays >> stay;
+    }
+    if (stay == 0) {
+        return "found " + first.first;
+    }
+    Sleep(stay);
+    const auto last = credentialFound(target);
+    return "found " + first.first + ", and " +
+           (last.second == 0 ? "none"
+            : last == first  ? "the same one"
+                             : "another one") +
+           " as it left";
 }
 
 // The client records its command line in <pid>.cmd and the file it read in <pid>.got, in its
@@ -95,13 +127,12 @@ int client() {
     const std::wstring line = GetCommandLineW();
     const std::size_t open = line.find(L'"');
     // A real client takes a moment to start before it reads its file.
-    const char* delay = std::getenv("MORVELAN_CLIENT_DELAY");
-    Sleep(delay != nullptr ? std::strtoul(delay, nullptr, 10) : 0);
+    Sleep(std::strtoul(variable("MORVELAN_CLIENT_DELAY"), nullptr, 10));
     const std::string log = std::to_string(GetCurrentProcessId());
     // With "/v:" it has no file, and looks its credential up.
     std::ofstream(log + ".got", std::ios::binary)
         << (open != std::wstring::npos ? readAll(line.substr(open + 1, line.size() - open - 2))
-                                       : credentialFound(line));
+                                       : credentialsFound(line));
     writeAll(log + ".cmd", line);
     return 0;
 }
@@ -124,8 +155,10 @@ int run(const char* file) {
     SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     std::string statuses;
+    int run = 0;
     for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
         std::wstring line = item;
+        SetEnvironmentVariableW(L"MORVELAN_RUN", std::to_wstring(++run).c_str());
         STARTUPINFOW startInfo{};
         startInfo.cb = sizeof startInfo;
         PROCESS_INFORMATION started{};

@@ -1,0 +1,69 @@
+// The watcher's command line, written and read back, with no platform calls.
+#include "morvelan.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// The word up to the next blank; text then begins after that blank.
+std::string_view nextWord(std::string_view& text) {
+    const std::size_t end = std::min(text.find(' '), text.size());
+    const std::string_view word = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    return word;
+}
+
+// A decimal number of at most max, digits only.
+bool readNumber(std::string_view word, std::uint64_t max, std::uint64_t& value) {
+    value = 0;
+    for (const char c : word) {
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (c < '0' || c > '9' || digit > max || value > (max - digit) / 10) {
+            return false;
+        }
+        value = value * 10 + digit;
+    }
+    return !word.empty();
+}
+
+bool isMark(std::string_view word) {
+    return word.size() == kMarkDigits &&
+           word.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+} // namespace
+
+std::string watchArguments(const WatchRequest& request) {
+    const OwnCredential& own = request.credential;
+    return std::string(kWatchWord) + ' ' + std::to_string(request.client) + ' ' +
+           std::to_string(request.clientId) + ' ' + std::to_string(own.type) + ' ' +
+           std::to_string(own.written) + ' ' + own.mark + ' ' + own.target;
+}
+
+std::optional<WatchRequest> parseWatch(std::string_view tail) {
+    static constexpr std::uint64_t kAny = std::numeric_limits<std::uint64_t>::max();
+    static constexpr std::uint64_t kProcessId = std::numeric_limits<std::uint32_t>::max();
+    if (nextWord(tail) != kWatchWord) {
+        return std::nullopt;
+    }
+    WatchRequest request;
+    OwnCredential& own = request.credential;
+    std::uint64_t id = 0;
+    std::uint64_t type = 0;
+    if (!readNumber(nextWord(tail), kAny, request.client) ||
+        !readNumber(nextWord(tail), kProcessId, id) || !readNumber(nextWord(tail), 2, type) ||
+        type == 0 || !readNumber(nextWord(tail), kAny, own.written)) {
+        return std::nullopt;
+    }
+    own.mark = nextWord(tail);
+    own.target = tail;
+    // Only a name the program itself gives a credential, as a single word.
+    if (!isMark(own.mark) || own.target.rfind("TERMSRV/", 0) != 0 ||
+        own.target.find(' ') != std::string::npos) {
+        return std::nullopt;
+    }
+    request.clientId = static_cast<unsigned long>(id);
+    own.type = static_cast<unsigned long>(type);
+    return request;
+}

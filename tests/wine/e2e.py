@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""End-to-end cases under Wine: e2e.py PREFIX HELPER VERSION EXE runs each case of cases.txt
-against EXE and compares a transcript of what its runs did with the one the case holds."""
+"""End-to-end cases under Wine: e2e.py PREFIX HELPER VERSION EXE WMI runs each case of cases.txt
+against EXE and compares a transcript of what its runs did with the one the case holds. WMI is
+the stand-in for WMI's locator that cases with Credential Guard register."""
 import base64, codecs, difflib, fcntl, hashlib, itertools, os, pathlib, pty, re, resource, select
 import shutil, signal, ssl, struct, subprocess, sys, termios, time
 
@@ -8,7 +9,8 @@ DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
 USAGE = (DATA / "usage.txt").read_text("utf-8").rstrip("\n")
 DEFAULT = (DATA / "default.rdp").read_text("utf-8").splitlines() + [""]
 WINE, SERVER = "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver"
-prefix, helper, exe = (pathlib.Path(p).resolve() for p in (*sys.argv[1:3], sys.argv[4]))
+prefix, helper, exe, standin = (pathlib.Path(sys.argv[i]).resolve() for i in (1, 2, 4, 5))
+IS_32_BIT = b"PE\0\0L\x01" in exe.read_bytes()[:512]
 CAPTION = re.escape(f"Morvelan v{sys.argv[3]} - Info")  # the message boxes' caption
 logs = prefix / "drive_c/morvelan-tests"
 THUMBPRINTS = {}  # "{signer-sha1}" and the like: the test certificates' thumbprints
@@ -19,6 +21,16 @@ ENV = {**{k: v for k, v in os.environ.items() if k != "DISPLAY"}, "WINEPREFIX": 
 
 def wine(*args, **kw):
     return subprocess.run([WINE, *map(str, args)], **{"env": ENV, "timeout": 900, **kw})
+
+
+def windows(path):  # a Linux path as Wine's drive Z: gives it
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def serve_wmi(dll):  # which DLL serves WMI's locator to the exe: the stand-in, or Wine's own
+    wine("reg", "add", r"HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}"
+         r"\InprocServer32", "/ve", "/d", dll, "/f", "/reg:32" if IS_32_BIT else "/reg:64",
+         stdout=subprocess.DEVNULL, check=True)
 
 
 def utf16(data):
@@ -95,6 +107,12 @@ def credential(line):  # as the helper gives it: target, type, user, secret in h
         utf16(bytes.fromhex(secret)))
 
 
+def found(got):  # what a "/v:" client found as it started and, when it stayed, as it left
+    first, _, left = got.decode("utf-8").partition("\n")
+    return ("found " + credential(first)[11:] if first else "found no credential") + (
+        f", and {left} as it left" if left else "")
+
+
 def said(out, boxes):  # "out+box" where a box says what the line says; the trace cuts boxes
     lines = []
     for line in out:
@@ -163,7 +181,7 @@ class Case:
     def run(self, io):  # runs "run TAIL" as morvelan.exe TAIL, "line LINE" as LINE
         tails = [("morvelan.exe " if k == "run" else "") + v for k, v in self.items
                  if k in ("run", "line")]
-        items = ["Z:" + str(exe).replace("/", "\\"), "TEMP={temp}", *self.values("env"), "--"]
+        items = [windows(exe), "TEMP={temp}", *self.values("env"), "--"]
         (logs / "run").write_bytes("".join(self.expand(item) + "\0" for item in items + tails)
                                    .encode("utf-16-le", "surrogatepass"))
         (logs / "run.status").unlink(missing_ok=True)
@@ -237,7 +255,7 @@ class Case:
             .replace(b"\0", b"").decode("latin-1")))
         # [head, description, "file" for a connection file]; "/v:" gives no file, but the
         # credential the client found
-        entries = [[f"client {line}", got.decode(), "/v:"] if "/v:" in line else
+        entries = [[f"client {line}", found(got), "/v:"] if "/v:" in line else
                    [f"client {line}", describe(got, blobs) if got else "", got and "file"]
                    for line, got in started]
         for path, data in files.items():
@@ -253,6 +271,8 @@ class Case:
 
     def test(self, tries=2):
         self.prepare()
+        if self.values("guard"):
+            serve_wmi(windows(standin))
         try:
             with open(logs / "out", "wb") as out, open(logs / "trace", "wb") as trace:
                 statuses, credentials = self.run({"cwd": self.dir, "stdout": out, "stderr": trace})
@@ -261,6 +281,9 @@ class Case:
             if tries == 1:
                 raise
             return self.test(tries - 1)
+        finally:
+            if self.values("guard"):
+                serve_wmi(r"C:\windows\system32\wbem\wbemprox.dll")
         return list(difflib.unified_diff(self.values(">"), self.transcript(
             statuses, credentials), "expected", "got", n=99, lineterm=""))
 
@@ -275,7 +298,7 @@ def runs_32_bit():  # a kernel without 32-bit support refuses to start 32-bit Wi
 
 def main():
     # Without 32-bit support in the kernel, Wine cannot start the shipped exe.
-    if b"PE\0\0L\x01" in exe.read_bytes()[:512] and not runs_32_bit():
+    if IS_32_BIT and not runs_32_bit():
         print(f"{exe}: skipped, this kernel runs no 32-bit programs")
         return 77
     if not (prefix / "system.reg").exists():

@@ -46,20 +46,24 @@ std::wstring hex(const BYTE* bytes, DWORD size) {
     return digits;
 }
 
-// The credentials for the client that the runs left, which go now: target, type, user, the
-// secret in hexadecimal and the persistence, after tabs, a line each. Wine, unlike Windows,
-// gives a domain password's secret back too.
+// A credential as the transcript reads it: target, type, user, the secret in hexadecimal and
+// the persistence, after tabs. Wine, unlike Windows, gives a domain password's secret back too.
+std::wstring described(const CREDENTIALW& credential) {
+    return std::wstring(credential.TargetName) + L"\t" + std::to_wstring(credential.Type) + L"\t" +
+           credential.UserName + L"\t" +
+           hex(credential.CredentialBlob, credential.CredentialBlobSize) + L"\t" +
+           std::to_wstring(credential.Persist) + L"\n";
+}
+
+// The credentials for the client that the runs left, which go now, a line each.
 std::wstring credentialsLeft() {
     DWORD count = 0;
     PCREDENTIALW* found = nullptr;
     std::wstring lines;
     if (CredEnumerateW(L"TERMSRV/*", 0, &count, &found)) {
         for (DWORD i = 0; i < count; ++i) {
-            const CREDENTIALW& left = *found[i];
-            lines += std::wstring(left.TargetName) + L"\t" + std::to_wstring(left.Type) + L"\t" +
-                     left.UserName + L"\t" + hex(left.CredentialBlob, left.CredentialBlobSize) +
-                     L"\t" + std::to_wstring(left.Persist) + L"\n";
-            CredDeleteW(left.TargetName, left.Type, 0);
+            lines += described(*found[i]);
+            CredDeleteW(found[i]->TargetName, found[i]->Type, 0);
         }
         CredFree(found);
     }
@@ -80,20 +84,20 @@ int storeCredential(char** argv) {
     return CredWriteW(&credential, 0) ? 0 : 1;
 }
 
-// The credential a client started on "/v:" finds for the host, the way the client looks: its
-// type, and when it was written.
-std::pair<std::string, std::uint64_t> credentialFound(const std::wstring& target) {
+// The credential a client started on "/v:" finds for the host, the way the client looks, and
+// when it was written; an empty line when it finds none.
+std::pair<std::wstring, std::uint64_t> credentialFound(const std::wstring& target) {
     PCREDENTIALW found = nullptr;
     for (const DWORD type : {DWORD{CRED_TYPE_DOMAIN_PASSWORD}, DWORD{CRED_TYPE_GENERIC}}) {
         if (CredReadW(target.c_str(), type, 0, &found)) {
             const std::uint64_t written = (std::uint64_t{found->LastWritten.dwHighDateTime} << 32) |
                                           found->LastWritten.dwLowDateTime;
+            const std::wstring line = described(*found);
             CredFree(found);
-            return {type == CRED_TYPE_GENERIC ? "a generic credential" : "a domain password",
-                    written};
+            return {line, written};
         }
     }
-    return {"no credential", 0};
+    return {L"\n", 0};
 }
 
 // The credential a "/v:" client finds when it starts and, when the case has it stay a while
@@ -110,15 +114,13 @@ std::string credentialsFound(const std::wstring& line) {
         stays >> stay;
     }
     if (stay == 0) {
-        return "found " + first.first;
+        return toUtf8(first.first);
     }
     Sleep(stay);
     const auto last = credentialFound(target);
-    return "found " + first.first + ", and " +
-           (last.second == 0 ? "none"
-            : last == first  ? "the same one"
-                             : "another one") +
-           " as it left";
+    return toUtf8(first.first) + (last.second == 0 ? "none"
+                                  : last == first  ? "the same one"
+                                                   : "another one");
 }
 
 // The client records its command line in <pid>.cmd and the file it read in <pid>.got, in its

@@ -91,11 +91,13 @@ SignOutcome signConfig(CONFIG_DATA& data, bool silent) {
         outcome.result = SignResult::no_certificate;
         return outcome;
     }
-    // Cached with the certificate, and freed with it.
+    // Cached with the certificate, and freed with it. CNG first: it hashes with SHA-256 for any
+    // RSA key, while a key opened through an older CryptoAPI provider (PROV_RSA_FULL) cannot;
+    // CNG's software provider opens such keys too, and CryptoAPI stays the fallback.
     HCRYPTPROV_OR_NCRYPT_KEY_HANDLE key = 0;
     DWORD keySpec = 0;
     BOOL callerFrees = FALSE;
-    const DWORD flags = CRYPT_ACQUIRE_CACHE_FLAG | CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG |
+    const DWORD flags = CRYPT_ACQUIRE_CACHE_FLAG | CRYPT_ACQUIRE_PREFER_NCRYPT_KEY_FLAG |
                         (silent ? CRYPT_ACQUIRE_SILENT_FLAG : 0);
     if (!CryptAcquireCertificatePrivateKey(cert, flags, nullptr, &key, &keySpec, &callerFrees)) {
         outcome = {SignResult::no_private_key, GetLastError()};

@@ -101,7 +101,8 @@ std::pair<std::wstring, std::uint64_t> credentialFound(const std::wstring& targe
 }
 
 // The credential a "/v:" client finds when it starts and, when the case has it stay a while
-// (MORVELAN_CLIENT_STAYS gives each run's stay in ms), what it finds as it leaves.
+// (MORVELAN_CLIENT_STAYS gives each run's stay in ms), what it finds as it leaves: at the end of
+// its stay, or as soon as the credential is another, so that a slow machine changes nothing.
 std::string credentialsFound(const std::wstring& line) {
     const std::size_t host = line.find(L"/v:") + 3;
     const std::wstring target =
@@ -116,8 +117,11 @@ std::string credentialsFound(const std::wstring& line) {
     if (stay == 0) {
         return toUtf8(first.first);
     }
-    Sleep(stay);
-    const auto last = credentialFound(target);
+    auto last = first;
+    for (DWORD waited = 0; waited < stay && last == first; waited += 50) {
+        Sleep(50);
+        last = credentialFound(target);
+    }
     return toUtf8(first.first) + (last.second == 0 ? "none"
                                   : last == first  ? "the same one"
                                                    : "another one");

@@ -82,6 +82,10 @@ TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::
 // The title as a part of a file name: each character Windows refuses in names becomes "_".
 std::string fileNameFromTitle(std::string_view title);
 
+// Whether path is absolute on Windows: a drive letter, ":" and "\\", or two "\\" (a network
+// path); "/" counts as "\\".
+bool isAbsolutePath(std::string_view path);
+
 // Whether a name found in the private folder is a connection file of an earlier run.
 bool isTempFile(std::string_view name);
 

@@ -14,9 +14,9 @@ ULONGLONG ticks(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-std::string environmentValue(const wchar_t* name, bool& found) {
+// Empty when the variable is not set.
+std::string environmentValue(const wchar_t* name) {
     const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    found = size != 0;
     Utf16 value(size, L'\0');
     const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
     value.resize(length < size ? length : 0);
@@ -67,9 +67,10 @@ bool preparePrivateDir(const std::string& dir) {
 }
 
 std::string privateDir(std::string_view prefix) {
-    bool haveTemp = false;
-    const std::string temp = environmentValue(L"TEMP", haveTemp);
-    if (!haveTemp) {
+    // An empty or relative TEMP would put the folder, and the clean-up of its ".tmp" files,
+    // wherever the current folder is.
+    const std::string temp = environmentValue(L"TEMP");
+    if (!isAbsolutePath(temp)) {
         // Console only: a message box here would stop scripts for what is not an error.
         (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
         return "c:";

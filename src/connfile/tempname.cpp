@@ -1,4 +1,4 @@
-// Names of the temporary connection files: no platform calls.
+// File names and paths as Windows reads them, and the temporary files' names: no platform calls.
 #include "connfile.h"
 
 TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
@@ -46,4 +46,14 @@ std::string fileNameFromTitle(std::string_view title) {
         }
     }
     return name;
+}
+
+bool isAbsolutePath(std::string_view path) {
+    const auto separator = [path](std::size_t i) {
+        return i < path.size() && (path[i] == '\\' || path[i] == '/');
+    };
+    const char drive = path.empty() ? '\0' : static_cast<char>(path[0] | 0x20);
+    // "C:x" goes on from drive C:'s current folder, "\x" from the current drive's root.
+    return (drive >= 'a' && drive <= 'z' && path.size() > 1 && path[1] == ':' && separator(2)) ||
+           (separator(0) && separator(1));
 }

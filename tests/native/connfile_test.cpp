@@ -1,4 +1,4 @@
-// The search for a free temporary file name.
+// The search for a free temporary file name, and the paths Windows takes as absolute.
 #include "connfile/connfile.h"
 
 #include <gtest/gtest.h>
@@ -22,5 +22,16 @@ TEST(TempName, DrawsAnotherNameWhileTheNameIsTakenUpToALimit) {
         EXPECT_EQ(static_cast<int>(tried.size()), c.tries) << c.taken;
         EXPECT_EQ(placed.result, c.result) << c.taken;
         EXPECT_EQ(tried.count(placed.path), 1u);
+    }
+}
+
+TEST(Path, OnlyADriveAndItsRootOrANetworkPathIsAbsolute) {
+    for (const char* absolute :
+         {"C:\\Temp", "z:/t", "\\\\server\\share", "//server/share", "\\\\?\\C:\\t"}) {
+        EXPECT_TRUE(isAbsolutePath(absolute)) << absolute;
+    }
+    for (const char* relative :
+         {"", "Temp", "C:Temp", "C:", "\\Temp", "/Temp", "1:\\t", "..\\t", "\xC3\x89:\\t"}) {
+        EXPECT_FALSE(isAbsolutePath(relative)) << relative;
     }
 }

@@ -79,7 +79,12 @@ struct TempPlacement {
 TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
                             const std::function<int(const std::string&)>& write);
 
-// The title as a part of a file name: each character Windows refuses in names becomes "_".
+// The length of the device name (NUL, COM1, ...) that begins a file name (without ":") which
+// Windows takes for that device; 0 for a plain name.
+std::size_t deviceNameLength(std::string_view name);
+
+// The title as the start of a file name that goes on with "_": each character Windows refuses
+// in names becomes "_", and a "_" follows a device name that the title's first dot follows.
 std::string fileNameFromTitle(std::string_view title);
 
 // Whether path is absolute on Windows: a drive letter, ":" and "\\", or two "\\" (a network

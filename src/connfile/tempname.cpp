@@ -34,6 +34,27 @@ bool isTempFile(std::string_view name) {
     return true;
 }
 
+std::size_t deviceNameLength(std::string_view name) {
+    // "NUL.txt", "nul.tar.gz" and "NUL  .x" all open NUL: the part before the first dot
+    // counts, without its trailing blanks.
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') {
+        base.remove_suffix(1);
+    }
+    std::string upper(base.substr(0, 3));
+    for (char& c : upper) {
+        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const std::string_view number = base.substr(upper.size());
+    const bool device =
+        number.empty() && (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL");
+    // The ports also take the superscript digits one to three (U+00B9, U+00B2, U+00B3).
+    const bool port = (upper == "COM" || upper == "LPT") &&
+                      ((number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
+                       number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3");
+    return device || port ? base.size() : 0;
+}
+
 std::string fileNameFromTitle(std::string_view title) {
     // A title is display text ("Prod: web01", "Web/DB"); it must never name another folder or
     // an NTFS stream, where the clean-up would not find the file.
@@ -44,6 +65,12 @@ std::string fileNameFromTitle(std::string_view title) {
         if ((c >= '\x01' && c <= '\x1F') || kNotInNames.find(c) != std::string_view::npos) {
             c = '_';
         }
+    }
+    // Nor a device: "com1.lab" as the start of a name opens COM1, "com1_.lab" does not. Without
+    // a dot, the "_" that follows the title ends the device name already.
+    if (const std::size_t device = deviceNameLength(name);
+        device != 0 && name.find('.') != std::string::npos) {
+        name.insert(device, 1, '_');
     }
     return name;
 }

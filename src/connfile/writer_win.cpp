@@ -25,6 +25,12 @@ int writeWhole(const Utf16& path, const std::string& bytes, DWORD disposition) {
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_FILE_EXISTS ? kWriteTaken : kWriteFailed;
     }
+    // Some names open a device (NUL, a port, a printer), where the file would be lost or sent
+    // away; nothing of that name is to be deleted either.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return kWriteFailed;
+    }
     DWORD written = 0;
     const bool ok =
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

@@ -1,4 +1,4 @@
-// The search for a free temporary file name, and the paths Windows takes as absolute.
+// The search for a free temporary file name, and file names and paths as Windows reads them.
 #include "connfile/connfile.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +22,34 @@ TEST(TempName, DrawsAnotherNameWhileTheNameIsTakenUpToALimit) {
         EXPECT_EQ(static_cast<int>(tried.size()), c.tries) << c.taken;
         EXPECT_EQ(placed.result, c.result) << c.taken;
         EXPECT_EQ(tried.count(placed.path), 1u);
+    }
+}
+
+TEST(FileName, DeviceNamesAreTakenForTheDevice) {
+    // Each name, and the length of the device name it opens; 0 for a plain name.
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"NUL", 3},           {"nul.txt", 3},     {"Nul.tar.gz", 3},
+        {"nul  .x", 3},       {"con", 3},         {"PRN.x", 3},
+        {"aux.", 3},          {"COM0.x", 4},      {"lpt9", 4},
+        {"COM\xC2\xB9.x", 5}, {"lpt\xC2\xB3", 5}, {"NULL.x", 0},
+        {" nul.x", 0},        {"nu.x", 0},        {"COM10.x", 0},
+        {"COM.x", 0},         {"LPTa", 0},        {"COM\xE2\x81\xB4", 0},
+        {"COM\xC2\xB4", 0},   {".nul", 0}};
+    for (const auto& [name, device] : cases) {
+        EXPECT_EQ(deviceNameLength(name), device) << name;
+    }
+}
+
+TEST(FileName, ATitleNamesAPlainFile) {
+    const std::pair<const char*, const char*> cases[] = {
+        // The title, and the start of its file name.
+        {"nul.corp.example", "nul_.corp.example"},
+        {"NUL", "NUL"},
+        {"com1 .lab", "com1_ .lab"},
+        {"LPT\xC2\xB2.x", "LPT\xC2\xB2_.x"},
+        {"nul:x.y", "nul_x.y"}};
+    for (const auto& [title, name] : cases) {
+        EXPECT_EQ(fileNameFromTitle(title), name) << title;
     }
 }
 

@@ -1,4 +1,4 @@
-// Windows: the private temporary folder and the new connection file's place in it.
+// Windows: the private temporary folder, and the places of new files under random names.
 #include "connfile.h"
 
 #include <windows.h>
@@ -77,15 +77,15 @@ std::string privateDir(std::string_view prefix) {
     }
     const std::string dir = temp + "\\morvelan";
     // A name too long to use is refused by the writer; the folder is left alone then.
-    const std::size_t nameLength = toUtf16(dir).size() + 1 + toUtf16(prefix).size() + 14;
+    const std::size_t nameLength =
+        toUtf16(dir).size() + 1 + toUtf16(prefix).size() + kTempLetters + 4;
     return nameLength > kMaxPath || preparePrivateDir(dir) ? dir : "c:";
 }
 
 } // namespace
 
-TempPlacement genTempName(std::string_view prefix,
-                          const std::function<int(const std::string&)>& write) {
-    const std::string dir = privateDir(prefix);
+TempPlacement placeNewFile(std::string_view dir, std::string_view prefix, std::size_t letters,
+                           const std::function<int(const std::string&)>& write) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     LARGE_INTEGER counter;
@@ -93,5 +93,10 @@ TempPlacement genTempName(std::string_view prefix,
     // Runs started in the same second, even in the same tick, differ in their process id.
     std::seed_seq seed{now.dwLowDateTime, now.dwHighDateTime, GetCurrentProcessId(),
                        counter.LowPart, static_cast<DWORD>(counter.HighPart)};
-    return placeTempFile(dir, prefix, seed, write);
+    return placeTempFile(dir, prefix, letters, seed, write);
+}
+
+TempPlacement genTempName(std::string_view prefix,
+                          const std::function<int(const std::string&)>& write) {
+    return placeNewFile(privateDir(prefix), prefix, kTempLetters, write);
 }

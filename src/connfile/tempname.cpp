@@ -1,19 +1,22 @@
 // File names and paths as Windows reads them, and the temporary files' names: no platform calls.
 #include "connfile.h"
 
-TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
+TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::size_t letters,
+                            std::seed_seq& seed,
                             const std::function<int(const std::string&)>& write) {
     // Not a secret: the name only has to differ from other runs' names, and the folder is the
     // user's own. The letters are a to y, as earlier releases named their files.
-    std::mt19937 letters(seed);
+    std::mt19937 draw(seed);
     TempPlacement placed{kWriteTaken, std::string(dir), {}};
     for (int i = 0; i < kMaxTempTries && placed.result == kWriteTaken; ++i) {
-        placed.path = placed.dir + '\\' + std::string(prefix);
-        for (int n = 0; n < 10; ++n) {
-            placed.path += static_cast<char>('a' + letters() % 25);
+        std::string name(prefix);
+        for (std::size_t n = 0; n < letters; ++n) {
+            name += static_cast<char>('a' + draw() % 25);
         }
-        placed.path += ".tmp";
-        placed.result = write(placed.path);
+        name += ".tmp";
+        placed.path = placed.dir + '\\' + name;
+        // Three letters may spell "nul" or "con": a new file cannot have such a name.
+        placed.result = deviceNameLength(name) != 0 ? kWriteTaken : write(placed.path);
     }
     return placed;
 }

@@ -6,22 +6,29 @@
 #include <set>
 
 TEST(TempName, DrawsAnotherNameWhileTheNameIsTakenUpToALimit) {
-    // The first `taken` names are taken, then the write gives `last`.
+    // The first `taken` names are taken, then the write gives `last`. Names that open a device
+    // are taken without a write.
     struct Case {
+        const char* prefix;
+        std::size_t letters;
         int taken, last, tries, result;
     };
-    for (const Case c : {Case{3, kWriteOk, 4, kWriteOk}, Case{2, kWriteFailed, 3, kWriteFailed},
-                         Case{kMaxTempTries, kWriteOk, kMaxTempTries, kWriteTaken}}) {
+    for (const Case c :
+         {Case{"Lab 1_", kTempLetters, 3, kWriteOk, 4, kWriteOk},
+          Case{"Lab 1_", 1, 0, kWriteFailed, 1, kWriteFailed},
+          Case{"Lab 1_", kTempLetters, kMaxTempTries, kWriteOk, kMaxTempTries, kWriteTaken},
+          Case{"nul.", kTempLetters, 0, kWriteOk, 0, kWriteTaken}}) {
         std::set<std::string> tried;
         std::seed_seq seed{1, 2, 3};
         const TempPlacement placed =
-            placeTempFile("C:\\T", "Lab 1_", seed, [&](const std::string& path) {
+            placeTempFile("C:\\T", c.prefix, c.letters, seed, [&](const std::string& path) {
                 tried.insert(path);
                 return static_cast<int>(tried.size()) > c.taken ? c.last : kWriteTaken;
             });
-        EXPECT_EQ(static_cast<int>(tried.size()), c.tries) << c.taken;
-        EXPECT_EQ(placed.result, c.result) << c.taken;
-        EXPECT_EQ(tried.count(placed.path), 1u);
+        EXPECT_EQ(static_cast<int>(tried.size()), c.tries) << c.prefix << c.taken;
+        EXPECT_EQ(placed.result, c.result) << c.prefix << c.taken;
+        EXPECT_EQ(placed.path.size(), std::string_view(c.prefix).size() + c.letters + 9)
+            << placed.path;
     }
 }
 

@@ -158,6 +158,7 @@ class Case:
         for name, thumbprint in THUMBPRINTS.items():
             line = line.replace(thumbprint, name)
         line = re.sub(r"(.)\1{39,}", lambda m: f"{{{m[1]}*{len(m[0])}}}", line)
+        line = re.sub(r"/[a-y]\.tmp:", "/{a-y}.tmp:", line)  # the files of a "put" of {a-y}
         return re.sub(r"_[a-y]{10}\.tmp", "_{letters}.tmp", line)
 
     def prepare(self):
@@ -165,9 +166,11 @@ class Case:
         (self.dir / "te mp").mkdir(parents=True)
         for value in self.values("put"):  # PATH | TEXT [| AGE in seconds]
             path, text, age = (self.expand(value) + " | 0").split(" | ")[:3]
-            (self.dir / path).parent.mkdir(parents=True, exist_ok=True)
-            (self.dir / path).write_text(text, "utf-8")
-            os.utime(self.dir / path, (time.time() - int(age),) * 2)
+            for letter in "abcdefghijklmnopqrstuvwxy" if "{a-y}" in path else "-":
+                file = self.dir / path.replace("{a-y}", letter)
+                file.parent.mkdir(parents=True, exist_ok=True)
+                file.write_text(text, "utf-8")
+                os.utime(file, (time.time() - int(age),) * 2)
         for value in self.values("stored"):  # TYPE PERSISTENCE TARGET USER SECRET
             kind, persist, *rest = value.split(" ")
             wine(helper, "store", TYPES[kind], KEPT[persist], *rest, check=True)

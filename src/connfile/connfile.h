@@ -68,19 +68,33 @@ std::string signedContent(const CONFIG_DATA& data);
 // Scripts open many sessions at once; this many taken names means something else is wrong.
 constexpr int kMaxTempTries = 100;
 
+// The random letters of a new file's name, where the path leaves room for them.
+constexpr std::size_t kTempLetters = 10;
+
 struct TempPlacement {
     int result;       // kWriteOk, or the write result that ended the search
     std::string dir;  // the folder of the connection file
     std::string path; // the last name tried
 };
 
-// Writes the new connection file under the first free name "<dir>\<prefix><ten letters a..y>.tmp"
-// that write (which makes only new files) finds, trying at most kMaxTempTries names.
-TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::seed_seq& seed,
+// Writes the new file under the first free name "<dir>\<prefix><letters a..y>.tmp" that write
+// (which makes only new files) finds, trying at most kMaxTempTries names; a name that Windows
+// takes for a device counts as taken.
+TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::size_t letters,
+                            std::seed_seq& seed,
                             const std::function<int(const std::string&)>& write);
 
-// The title as a part of a file name: each character Windows refuses in names becomes "_".
+// The length of the device name (NUL, COM1, ...) that begins a file name (without ":") which
+// Windows takes for that device; 0 for a plain name.
+std::size_t deviceNameLength(std::string_view name);
+
+// The title as the start of a file name that goes on with "_": each character Windows refuses
+// in names becomes "_", and a "_" follows a device name that the title's first dot follows.
 std::string fileNameFromTitle(std::string_view title);
+
+// Whether path is absolute on Windows: a drive letter, ":" and "\", or two "\" (a network
+// path); "/" counts as "\".
+bool isAbsolutePath(std::string_view path);
 
 // Whether a name found in the private folder is a connection file of an earlier run.
 bool isTempFile(std::string_view name);
@@ -104,6 +118,10 @@ SignOutcome signConfig(CONFIG_DATA& data, bool silent);
 // Protects data.password for the current user and replaces it by the blob in hexadecimal;
 // the Windows error code when the password could not be protected.
 std::optional<unsigned long> cryptPassword(CONFIG_DATA& data);
+
+// placeTempFile with a seed of this run's own, which no other run at the same time has.
+TempPlacement placeNewFile(std::string_view dir, std::string_view prefix, std::size_t letters,
+                           const std::function<int(const std::string&)>& write);
 
 // Prepares the private temporary folder and writes the new connection file in it.
 TempPlacement genTempName(std::string_view prefix,

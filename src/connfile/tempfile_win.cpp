@@ -1,4 +1,4 @@
-// Windows: the private temporary folder and the new connection file's place in it.
+// Windows: the private temporary folder, and the places of new files under random names.
 #include "connfile.h"
 
 #include <windows.h>
@@ -14,9 +14,9 @@ ULONGLONG ticks(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-std::string environmentValue(const wchar_t* name, bool& found) {
+// Empty when the variable is not set.
+std::string environmentValue(const wchar_t* name) {
     const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    found = size != 0;
     Utf16 value(size, L'\0');
     const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
     value.resize(length < size ? length : 0);
@@ -67,24 +67,25 @@ bool preparePrivateDir(const std::string& dir) {
 }
 
 std::string privateDir(std::string_view prefix) {
-    bool haveTemp = false;
-    const std::string temp = environmentValue(L"TEMP", haveTemp);
-    if (!haveTemp) {
+    // An empty or relative TEMP would put the folder, and the clean-up of its ".tmp" files,
+    // wherever the current folder is.
+    const std::string temp = environmentValue(L"TEMP");
+    if (!isAbsolutePath(temp)) {
         // Console only: a message box here would stop scripts for what is not an error.
         (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
         return "c:";
     }
     const std::string dir = temp + "\\morvelan";
     // A name too long to use is refused by the writer; the folder is left alone then.
-    const std::size_t nameLength = toUtf16(dir).size() + 1 + toUtf16(prefix).size() + 14;
+    const std::size_t nameLength =
+        toUtf16(dir).size() + 1 + toUtf16(prefix).size() + kTempLetters + 4;
     return nameLength > kMaxPath || preparePrivateDir(dir) ? dir : "c:";
 }
 
 } // namespace
 
-TempPlacement genTempName(std::string_view prefix,
-                          const std::function<int(const std::string&)>& write) {
-    const std::string dir = privateDir(prefix);
+TempPlacement placeNewFile(std::string_view dir, std::string_view prefix, std::size_t letters,
+                           const std::function<int(const std::string&)>& write) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     LARGE_INTEGER counter;
@@ -92,5 +93,10 @@ TempPlacement genTempName(std::string_view prefix,
     // Runs started in the same second, even in the same tick, differ in their process id.
     std::seed_seq seed{now.dwLowDateTime, now.dwHighDateTime, GetCurrentProcessId(),
                        counter.LowPart, static_cast<DWORD>(counter.HighPart)};
-    return placeTempFile(dir, prefix, seed, write);
+    return placeTempFile(dir, prefix, letters, seed, write);
+}
+
+TempPlacement genTempName(std::string_view prefix,
+                          const std::function<int(const std::string&)>& write) {
+    return placeNewFile(privateDir(prefix), prefix, kTempLetters, write);
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 // The client reads ANSI and UTF-16 files; ANSI keeps the files of earlier releases unchanged.
@@ -17,13 +19,18 @@ std::string fileBytes(const std::string& text, bool signedFile) {
     return bytes;
 }
 
-// Writes bytes to path, which disposition opens as a new or an emptied file; the file is
-// gone again when it cannot be written whole.
-int writeWhole(const Utf16& path, const std::string& bytes, DWORD disposition) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+// Writes bytes to path as a new file, which is gone again when it cannot be written whole.
+int writeWhole(const Utf16& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_FILE_EXISTS ? kWriteTaken : kWriteFailed;
+    }
+    // Some names open a device (NUL, a port, a printer), where the file would be lost or sent
+    // away; nothing of that name is to be deleted either.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return kWriteFailed;
     }
     DWORD written = 0;
     const bool ok =
@@ -37,26 +44,39 @@ int writeWhole(const Utf16& path, const std::string& bytes, DWORD disposition) {
     return kWriteOk;
 }
 
-// A saved file replaces the user's own only once the new one is whole: written beside it
-// first, so that a failed save leaves the earlier file as it was.
-int replaceWhole(const Utf16& path, const std::string& bytes) {
+// The folder of path, with its final backslash, as a full path; empty when there is none.
+Utf16 fullFolder(const Utf16& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     Utf16 full(size, L'\0');
     wchar_t* name = nullptr;
     const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), &name);
     if (size == 0 || length == 0 || length >= size || name == nullptr) {
+        return {};
+    }
+    return full.substr(0, static_cast<std::size_t>(name - full.data()));
+}
+
+// A saved file replaces the user's own only once the new one is whole: written beside it
+// first under a free name, so that a failed save leaves the earlier file as it was.
+int replaceWhole(const Utf16& path, const std::string& bytes) {
+    const Utf16 folder = fullFolder(path);
+    // As many letters as the path limit leaves room for: a save may take all 259 characters.
+    const std::size_t room = kMaxPath - std::min(kMaxPath, folder.size() + 4);
+    if (folder.empty() || room == 0) {
         return kWriteFailed;
     }
-    const Utf16 folder = full.substr(0, static_cast<std::size_t>(name - full.data()));
-    wchar_t temp[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), L"mor", 0, temp) == 0) {
+    const TempPlacement beside = placeNewFile(
+        toUtf8(folder.substr(0, folder.size() - 1)), "", std::min(room, kTempLetters),
+        [&bytes](const std::string& name) { return writeWhole(toUtf16(name), bytes); });
+    if (beside.result != kWriteOk) {
         return kWriteFailed;
     }
-    if (writeWhole(temp, bytes, TRUNCATE_EXISTING) == kWriteOk &&
-        MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const Utf16 written = toUtf16(beside.path);
+    if (MoveFileExW(written.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return kWriteOk;
     }
-    DeleteFileW(temp);
+    DeleteFileW(written.c_str());
     return kWriteFailed;
 }
 
@@ -70,5 +90,5 @@ int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, boo
     }
     const std::string bytes = fileBytes(formatConfigFile(data), !data.signature.empty());
     // A new temporary file never replaces another run's; a saved file replaces the user's own.
-    return exclusive ? writeWhole(path, bytes, CREATE_NEW) : replaceWhole(path, bytes);
+    return exclusive ? writeWhole(path, bytes) : replaceWhole(path, bytes);
 }

@@ -158,6 +158,7 @@ class Case:
         for name, thumbprint in THUMBPRINTS.items():
             line = line.replace(thumbprint, name)
         line = re.sub(r"(.)\1{39,}", lambda m: f"{{{m[1]}*{len(m[0])}}}", line)
+        line = re.sub(r"/[a-y]\.tmp:", "/{a-y}.tmp:", line)  # the files of a "put" of {a-y}
         return re.sub(r"_[a-y]{10}\.tmp", "_{letters}.tmp", line)
 
     def prepare(self):
@@ -165,9 +166,11 @@ class Case:
         (self.dir / "te mp").mkdir(parents=True)
         for value in self.values("put"):  # PATH | TEXT [| AGE in seconds]
             path, text, age = (self.expand(value) + " | 0").split(" | ")[:3]
-            (self.dir / path).parent.mkdir(parents=True, exist_ok=True)
-            (self.dir / path).write_text(text, "utf-8")
-            os.utime(self.dir / path, (time.time() - int(age),) * 2)
+            for letter in "abcdefghijklmnopqrstuvwxy" if "{a-y}" in path else "-":
+                file = self.dir / path.replace("{a-y}", letter)
+                file.parent.mkdir(parents=True, exist_ok=True)
+                file.write_text(text, "utf-8")
+                os.utime(file, (time.time() - int(age),) * 2)
         for value in self.values("stored"):  # TYPE PERSISTENCE TARGET USER SECRET
             kind, persist, *rest = value.split(" ")
             wine(helper, "store", TYPES[kind], KEPT[persist], *rest, check=True)
@@ -244,12 +247,15 @@ class Case:
         boxes = ["{usage}" if USAGE.replace("\n", "\\n").startswith(b) else b for b in boxes]
         started = [(utf16(r.read_bytes()), r.with_suffix(".got").read_bytes())
                    for r in self.dir.glob("*.cmd")]
-        # Files and empty folders: a folder that holds something shows in their paths. A file
-        # that stays as its client read it is not listed again.
+        # Files and empty folders: a folder that holds something shows in their paths. The file
+        # a client opened is shown with it, and not again if it stays as the client read it.
+        read = {self.dir / path[len(self.win) + 1:].replace("\\", "/"): got
+                for line, got in started for path in re.findall(r'"(.*)"', line)
+                if path.startswith(self.win + "\\")}
         files = {p: p.read_bytes() if p.is_file() else None for p in self.dir.rglob("*")
                  if p.suffix not in (".cmd", ".got") and not (p.is_dir() and any(p.iterdir()))
                  and p != self.dir / "te mp"}
-        files = {p: data for p, data in files.items() if data not in {g for _, g in started}}
+        files = {p: data for p, data in files.items() if p not in read or read[p] != data}
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [got for _, got in started] + [data or b"" for data in files.values()])
             .replace(b"\0", b"").decode("latin-1")))

@@ -3,7 +3,9 @@
 
 #include "../text/text.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <random>
@@ -118,6 +120,10 @@ SignOutcome signConfig(CONFIG_DATA& data, bool silent);
 // Protects data.password for the current user and replaces it by the blob in hexadecimal;
 // the Windows error code when the password could not be protected.
 std::optional<unsigned long> cryptPassword(CONFIG_DATA& data);
+
+// What makes this run's random draws its own: the time, the tick and the process id. Runs
+// started in the same second, even in the same tick, differ in their process id.
+std::array<std::uint32_t, 5> runEntropy();
 
 // placeTempFile with a seed of this run's own, which no other run at the same time has.
 TempPlacement placeNewFile(std::string_view dir, std::string_view prefix, std::size_t letters,

@@ -84,15 +84,19 @@ std::string privateDir(std::string_view prefix) {
 
 } // namespace
 
-TempPlacement placeNewFile(std::string_view dir, std::string_view prefix, std::size_t letters,
-                           const std::function<int(const std::string&)>& write) {
+std::array<std::uint32_t, 5> runEntropy() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
-    // Runs started in the same second, even in the same tick, differ in their process id.
-    std::seed_seq seed{now.dwLowDateTime, now.dwHighDateTime, GetCurrentProcessId(),
-                       counter.LowPart, static_cast<DWORD>(counter.HighPart)};
+    return {now.dwLowDateTime, now.dwHighDateTime, GetCurrentProcessId(), counter.LowPart,
+            static_cast<std::uint32_t>(counter.HighPart)};
+}
+
+TempPlacement placeNewFile(std::string_view dir, std::string_view prefix, std::size_t letters,
+                           const std::function<int(const std::string&)>& write) {
+    const std::array<std::uint32_t, 5> entropy = runEntropy();
+    std::seed_seq seed(entropy.begin(), entropy.end());
     return placeTempFile(dir, prefix, letters, seed, write);
 }
 

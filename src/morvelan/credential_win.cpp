@@ -1,6 +1,7 @@
 // Windows: the password in Credential Manager, where the client finds it without a file.
 #include "morvelan.h"
 
+#include "../connfile/connfile.h"
 #include "../text/text.h"
 
 #include <windows.h>
@@ -43,12 +44,8 @@ Utf16 commentOf(const std::string& mark) {
 
 // Not a secret: a mark only has to differ from the marks of other runs.
 std::string newMark() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    std::seed_seq seed{now.dwLowDateTime, now.dwHighDateTime, GetCurrentProcessId(),
-                       counter.LowPart, static_cast<DWORD>(counter.HighPart)};
+    const std::array<std::uint32_t, 5> entropy = runEntropy();
+    std::seed_seq seed(entropy.begin(), entropy.end());
     std::mt19937 random(seed);
     unsigned char bytes[kMarkDigits / 2];
     for (unsigned char& byte : bytes) {

@@ -1,4 +1,4 @@
-// Command line: the argument table, its tokenizer and lookups, the options and the usage text.
+// Command line: the argument table and its tokenizer, the options and the usage text.
 #pragma once
 
 #include <cstddef>
@@ -28,11 +28,6 @@ ArgsResult parseArgs(std::string_view lpCmdLine);
 
 // Wipes and empties the table.
 void clearArgs();
-
-bool hasArg(std::string_view argument);
-
-// The argument after the first one equal to argument; nullptr when there is none.
-const std::string* getValue(std::string_view argument);
 
 enum class CmdLineResult {
     ok,

@@ -4,7 +4,9 @@
 #include "../connfile/connfile.h"
 #include "../text/text.h"
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -24,8 +26,8 @@ struct Option {
     int CONFIG_DATA::*setting; // the connection's setting a flag turns on
 };
 
-// Applied in this order: the first missing required option ends the run. The flags come
-// first of all, wherever they stand.
+// Decided in this order: the first missing required option, or the first option whose value
+// is missing, malformed or refused, ends the run.
 const Option kOptions[] = {
     {"-u", true, Kind::line, &CONFIG_DATA::username,
      "Error: The user name (-u) may not hold a line break; nothing was done.", nullptr, nullptr},
@@ -121,7 +123,7 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
             return CmdLineResult::refused;
         }
         break;
-    case Kind::flag: // takes no value: applyFlags has set it
+    case Kind::flag: // takes no value: the pass sets it
         return CmdLineResult::ok;
     }
     data.*option.field = value;
@@ -150,37 +152,73 @@ const char* directRefusal(const CONFIG_DATA& data) {
     return nullptr;
 }
 
-// Whether the argument at index is an option's value, found as the options find theirs: the
-// word after the option's first occurrence.
-bool isValue(std::size_t index) {
-    for (const Option& option : kOptions) {
-        if (option.kind != Kind::flag && getValue(option.name) == &args[index]) {
-            return true;
-        }
+// The option a word names, as an index into kOptions; kNoOption for any other word.
+constexpr std::size_t kOptionCount = std::size(kOptions);
+constexpr std::size_t kNoOption = kOptionCount;
+
+std::size_t optionNamed(std::string_view word) {
+    std::size_t index = 0;
+    while (index < kOptionCount && word != kOptions[index].name) {
+        ++index;
     }
-    return false;
+    return index;
 }
 
-// A flag counts only where it stands as an option: a password "-n" or a title "-q" from a
-// script's variable is data like any other.
-bool standsAsOption(std::string_view flag) {
+void applyFlag(const Option& flag, CmdLineOutcome& outcome, CONFIG_DATA& data) {
+    if (flag.runFlag != nullptr) {
+        outcome.*flag.runFlag = true;
+    } else {
+        data.*flag.setting = 1;
+    }
+}
+
+// What the pass found for each option, in the table's order.
+struct Found {
+    bool given = false;
+    CmdLineResult result = CmdLineResult::ok;
+};
+
+// The line read once, left to right: an option that takes a value takes the next word,
+// whatever it is, so a password "-s" or a title "-q" from a script's variable is data and
+// never an option. Only the first occurrence of an option is applied; a later one still takes
+// its word. Every flag is set, even on a line that is refused: "-q" keeps the refusal out of a
+// box.
+void readOptions(std::array<Found, kOptionCount>& found, CmdLineOutcome& outcome,
+                 CONFIG_DATA& data) {
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == flag && !isValue(i)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void applyFlags(CmdLineOutcome& outcome, CONFIG_DATA& data) {
-    for (const Option& flag : kOptions) {
-        if (flag.kind != Kind::flag || !standsAsOption(flag.name)) {
+        const std::size_t index = optionNamed(args[i]);
+        if (index == kNoOption) {
             continue;
         }
-        if (flag.runFlag != nullptr) {
-            outcome.*flag.runFlag = true;
-        } else {
-            data.*flag.setting = 1;
+        const Option& option = kOptions[index];
+        if (option.kind == Kind::flag) {
+            applyFlag(option, outcome, data);
+            continue;
+        }
+        Found& it = found[index];
+        // An option that stands last has no value; that is as good as a missing one.
+        if (i + 1 == args.size()) {
+            it.result = CmdLineResult::usage;
+        } else if (!it.given) {
+            it.result = applyOption(option, args[i + 1], data);
+        }
+        it.given = true;
+        ++i;
+    }
+}
+
+// The first fault in the table's order: a missing required option, a missing or malformed
+// value, or a refused one.
+void decide(const std::array<Found, kOptionCount>& found, CmdLineOutcome& outcome) {
+    for (std::size_t index = 0; index < kOptionCount; ++index) {
+        const Option& option = kOptions[index];
+        outcome.result =
+            !found[index].given && option.required ? CmdLineResult::usage : found[index].result;
+        if (outcome.result == CmdLineResult::refused) {
+            outcome.message = option.refusal;
+        }
+        if (outcome.result != CmdLineResult::ok) {
+            return;
         }
     }
 }
@@ -204,28 +242,17 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
     const ArgsResult split = parseArgs(lpCmdLine);
     CmdLineOutcome outcome{};
     outcome.unterminated = split == ArgsResult::unterminated;
-    // Even a line that is refused has its flags: "-q" keeps the refusal out of a box.
-    applyFlags(outcome, data);
+    std::array<Found, kOptionCount> found{};
+    readOptions(found, outcome, data);
     outcome.usageAsked = !outcome.unterminated && asksForUsage();
     // A dropped argument could turn a save into a launch, so an overlong line is refused whole.
     if (split == ArgsResult::too_many) {
         outcome.result = CmdLineResult::too_many_args;
         return outcome;
     }
-    for (const Option& option : kOptions) {
-        if (option.kind == Kind::flag || (!option.required && !hasArg(option.name))) {
-            continue;
-        }
-        // An option that stands last has no value; that is as good as a missing one.
-        const std::string* value = getValue(option.name);
-        outcome.result =
-            value != nullptr ? applyOption(option, *value, data) : CmdLineResult::usage;
-        if (outcome.result == CmdLineResult::refused) {
-            outcome.message = option.refusal;
-        }
-        if (outcome.result != CmdLineResult::ok) {
-            return outcome;
-        }
+    decide(found, outcome);
+    if (outcome.result != CmdLineResult::ok) {
+        return outcome;
     }
     // Every monitor means full screen, so a window's size cannot go with it.
     if (data.use_multimon != 0 && data.screen_mode_id == 1) {

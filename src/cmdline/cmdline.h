@@ -48,6 +48,10 @@ struct CmdLineOutcome {
 // Splits the tail and copies the options' values into data.
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data);
 
+// The host of a "-h" value without its port, as the client names the host's credential; an
+// IPv6 address keeps its colons.
+std::string_view hostWithoutPort(std::string_view address);
+
 // Credential Manager holds a secret of at most 2560 bytes (CRED_MAX_CREDENTIAL_BLOB_SIZE).
 constexpr std::size_t kMaxCredentialPassword = 1280; // UTF-16 units
 

@@ -131,7 +131,9 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
 }
 
 // "-n" hands the client no file, so there is none to save or sign, and the host goes on the
-// client's command line, where a blank, a tab or a quote would split it.
+// client's command line, where a blank, a tab or a quote would split it. The credential is
+// named after the host: an empty name would be no server's, and a "*" in it a wildcard that
+// Windows may offer to every server.
 const char* directRefusal(const CONFIG_DATA& data) {
     if (data.saveonly != 0) {
         return "Error: -n starts a session without a file, and -s only saves a file; "
@@ -140,10 +142,10 @@ const char* directRefusal(const CONFIG_DATA& data) {
     if (!data.signer_thumbprint.empty()) {
         return "Error: -n writes no file for -c to sign; nothing was done.";
     }
-    if (data.full_address.empty() ||
-        data.full_address.find_first_of(" \t\"") != std::string::npos) {
-        return "Error: With -n the host name (-h) may not be empty or hold a blank, a tab or a "
-               "quote; nothing was done.";
+    if (hostWithoutPort(data.full_address).empty() ||
+        data.full_address.find_first_of(" \t\"*") != std::string::npos) {
+        return "Error: With -n the host name (-h) may not be empty or hold a blank, a tab, a "
+               "quote or an asterisk; nothing was done.";
     }
     // "-" is read from standard input later, and checked then.
     if (data.password != "-" && !fitsCredential(data.password)) {
@@ -236,6 +238,17 @@ bool fitsCredential(std::string_view password) {
     const bool fits = wide.size() <= kMaxCredentialPassword;
     wipe(wide.data(), wide.size() * sizeof(wide[0]));
     return fits;
+}
+
+std::string_view hostWithoutPort(std::string_view address) {
+    const std::size_t colon = address.rfind(':');
+    // One colon ends a name or an IPv4 address and begins the port. An IPv6 address holds
+    // several, and has a port only after the bracket that closes it ("[fe80::1]:3390").
+    if (colon != std::string_view::npos &&
+        (address.find(':') == colon || (address[0] == '[' && address[colon - 1] == ']'))) {
+        return address.substr(0, colon);
+    }
+    return address;
 }
 
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {

@@ -1,9 +1,7 @@
-// Argument tokenizer and lookups over the global argument table.
+// Argument tokenizer: the command-line tail into the global argument table.
 #include "cmdline.h"
 
 #include "../text/text.h"
-
-#include <algorithm>
 
 std::vector<std::string> args;
 
@@ -107,18 +105,4 @@ void clearArgs() {
         wipe(arg);
     }
     args.clear();
-}
-
-bool hasArg(std::string_view argument) {
-    return std::find(args.begin(), args.end(), argument) != args.end();
-}
-
-const std::string* getValue(std::string_view argument) {
-    // The last argument is never compared: nothing follows it to be its value.
-    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == argument) {
-            return &args[i + 1];
-        }
-    }
-    return nullptr;
 }

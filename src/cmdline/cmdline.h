@@ -1,4 +1,4 @@
-// Command line: the argument table, its tokenizer and lookups, the options and the usage text.
+// Command line: the argument table and its tokenizer, the options and the usage text.
 #pragma once
 
 #include <cstddef>
@@ -29,11 +29,6 @@ ArgsResult parseArgs(std::string_view lpCmdLine);
 // Wipes and empties the table.
 void clearArgs();
 
-bool hasArg(std::string_view argument);
-
-// The argument after the first one equal to argument; nullptr when there is none.
-const std::string* getValue(std::string_view argument);
-
 enum class CmdLineResult {
     ok,
     usage,         // a required option or an option's value is missing, or "-r" is malformed
@@ -52,6 +47,10 @@ struct CmdLineOutcome {
 
 // Splits the tail and copies the options' values into data.
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data);
+
+// The host of a "-h" value without its port, as the client names the host's credential; an
+// IPv6 address keeps its colons.
+std::string_view hostWithoutPort(std::string_view address);
 
 // Credential Manager holds a secret of at most 2560 bytes (CRED_MAX_CREDENTIAL_BLOB_SIZE).
 constexpr std::size_t kMaxCredentialPassword = 1280; // UTF-16 units

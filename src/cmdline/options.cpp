@@ -4,7 +4,9 @@
 #include "../connfile/connfile.h"
 #include "../text/text.h"
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -24,8 +26,8 @@ struct Option {
     int CONFIG_DATA::*setting; // the connection's setting a flag turns on
 };
 
-// Applied in this order: the first missing required option ends the run. The flags come
-// first of all, wherever they stand.
+// Decided in this order: the first missing required option, or the first option whose value
+// is missing, malformed or refused, ends the run.
 const Option kOptions[] = {
     {"-u", true, Kind::line, &CONFIG_DATA::username,
      "Error: The user name (-u) may not hold a line break; nothing was done.", nullptr, nullptr},
@@ -121,7 +123,7 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
             return CmdLineResult::refused;
         }
         break;
-    case Kind::flag: // takes no value: applyFlags has set it
+    case Kind::flag: // takes no value: the pass sets it
         return CmdLineResult::ok;
     }
     data.*option.field = value;
@@ -129,7 +131,9 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
 }
 
 // "-n" hands the client no file, so there is none to save or sign, and the host goes on the
-// client's command line, where a blank, a tab or a quote would split it.
+// client's command line, where a blank, a tab or a quote would split it. The credential is
+// named after the host: an empty name would be no server's, and a "*" in it a wildcard that
+// Windows may offer to every server.
 const char* directRefusal(const CONFIG_DATA& data) {
     if (data.saveonly != 0) {
         return "Error: -n starts a session without a file, and -s only saves a file; "
@@ -138,10 +142,10 @@ const char* directRefusal(const CONFIG_DATA& data) {
     if (!data.signer_thumbprint.empty()) {
         return "Error: -n writes no file for -c to sign; nothing was done.";
     }
-    if (data.full_address.empty() ||
-        data.full_address.find_first_of(" \t\"") != std::string::npos) {
-        return "Error: With -n the host name (-h) may not be empty or hold a blank, a tab or a "
-               "quote; nothing was done.";
+    if (hostWithoutPort(data.full_address).empty() ||
+        data.full_address.find_first_of(" \t\"*") != std::string::npos) {
+        return "Error: With -n the host name (-h) may not be empty or hold a blank, a tab, a "
+               "quote or an asterisk; nothing was done.";
     }
     // "-" is read from standard input later, and checked then.
     if (data.password != "-" && !fitsCredential(data.password)) {
@@ -150,37 +154,73 @@ const char* directRefusal(const CONFIG_DATA& data) {
     return nullptr;
 }
 
-// Whether the argument at index is an option's value, found as the options find theirs: the
-// word after the option's first occurrence.
-bool isValue(std::size_t index) {
-    for (const Option& option : kOptions) {
-        if (option.kind != Kind::flag && getValue(option.name) == &args[index]) {
-            return true;
-        }
+// The option a word names, as an index into kOptions; kNoOption for any other word.
+constexpr std::size_t kOptionCount = std::size(kOptions);
+constexpr std::size_t kNoOption = kOptionCount;
+
+std::size_t optionNamed(std::string_view word) {
+    std::size_t index = 0;
+    while (index < kOptionCount && word != kOptions[index].name) {
+        ++index;
     }
-    return false;
+    return index;
 }
 
-// A flag counts only where it stands as an option: a password "-n" or a title "-q" from a
-// script's variable is data like any other.
-bool standsAsOption(std::string_view flag) {
+void applyFlag(const Option& flag, CmdLineOutcome& outcome, CONFIG_DATA& data) {
+    if (flag.runFlag != nullptr) {
+        outcome.*flag.runFlag = true;
+    } else {
+        data.*flag.setting = 1;
+    }
+}
+
+// What the pass found for each option, in the table's order.
+struct Found {
+    bool given = false;
+    CmdLineResult result = CmdLineResult::ok;
+};
+
+// The line read once, left to right: an option that takes a value takes the next word,
+// whatever it is, so a password "-s" or a title "-q" from a script's variable is data and
+// never an option. Only the first occurrence of an option is applied; a later one still takes
+// its word. Every flag is set, even on a line that is refused: "-q" keeps the refusal out of a
+// box.
+void readOptions(std::array<Found, kOptionCount>& found, CmdLineOutcome& outcome,
+                 CONFIG_DATA& data) {
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == flag && !isValue(i)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void applyFlags(CmdLineOutcome& outcome, CONFIG_DATA& data) {
-    for (const Option& flag : kOptions) {
-        if (flag.kind != Kind::flag || !standsAsOption(flag.name)) {
+        const std::size_t index = optionNamed(args[i]);
+        if (index == kNoOption) {
             continue;
         }
-        if (flag.runFlag != nullptr) {
-            outcome.*flag.runFlag = true;
-        } else {
-            data.*flag.setting = 1;
+        const Option& option = kOptions[index];
+        if (option.kind == Kind::flag) {
+            applyFlag(option, outcome, data);
+            continue;
+        }
+        Found& it = found[index];
+        // An option that stands last has no value; that is as good as a missing one.
+        if (i + 1 == args.size()) {
+            it.result = CmdLineResult::usage;
+        } else if (!it.given) {
+            it.result = applyOption(option, args[i + 1], data);
+        }
+        it.given = true;
+        ++i;
+    }
+}
+
+// The first fault in the table's order: a missing required option, a missing or malformed
+// value, or a refused one.
+void decide(const std::array<Found, kOptionCount>& found, CmdLineOutcome& outcome) {
+    for (std::size_t index = 0; index < kOptionCount; ++index) {
+        const Option& option = kOptions[index];
+        outcome.result =
+            !found[index].given && option.required ? CmdLineResult::usage : found[index].result;
+        if (outcome.result == CmdLineResult::refused) {
+            outcome.message = option.refusal;
+        }
+        if (outcome.result != CmdLineResult::ok) {
+            return;
         }
     }
 }
@@ -200,32 +240,32 @@ bool fitsCredential(std::string_view password) {
     return fits;
 }
 
+std::string_view hostWithoutPort(std::string_view address) {
+    const std::size_t colon = address.rfind(':');
+    // One colon ends a name or an IPv4 address and begins the port. An IPv6 address holds
+    // several, and has a port only after the bracket that closes it ("[fe80::1]:3390").
+    if (colon != std::string_view::npos &&
+        (address.find(':') == colon || (address[0] == '[' && address[colon - 1] == ']'))) {
+        return address.substr(0, colon);
+    }
+    return address;
+}
+
 CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
     const ArgsResult split = parseArgs(lpCmdLine);
     CmdLineOutcome outcome{};
     outcome.unterminated = split == ArgsResult::unterminated;
-    // Even a line that is refused has its flags: "-q" keeps the refusal out of a box.
-    applyFlags(outcome, data);
+    std::array<Found, kOptionCount> found{};
+    readOptions(found, outcome, data);
     outcome.usageAsked = !outcome.unterminated && asksForUsage();
     // A dropped argument could turn a save into a launch, so an overlong line is refused whole.
     if (split == ArgsResult::too_many) {
         outcome.result = CmdLineResult::too_many_args;
         return outcome;
     }
-    for (const Option& option : kOptions) {
-        if (option.kind == Kind::flag || (!option.required && !hasArg(option.name))) {
-            continue;
-        }
-        // An option that stands last has no value; that is as good as a missing one.
-        const std::string* value = getValue(option.name);
-        outcome.result =
-            value != nullptr ? applyOption(option, *value, data) : CmdLineResult::usage;
-        if (outcome.result == CmdLineResult::refused) {
-            outcome.message = option.refusal;
-        }
-        if (outcome.result != CmdLineResult::ok) {
-            return outcome;
-        }
+    decide(found, outcome);
+    if (outcome.result != CmdLineResult::ok) {
+        return outcome;
     }
     // Every monitor means full screen, so a window's size cannot go with it.
     if (data.use_multimon != 0 && data.screen_mode_id == 1) {

@@ -2,6 +2,7 @@
 // finds in Credential Manager. No platform calls.
 #include "morvelan.h"
 
+#include "../cmdline/cmdline.h"
 #include "../connfile/connfile.h"
 
 std::string clientCommandLine(std::string_view cfgFile) {
@@ -29,15 +30,7 @@ std::string directCommandLine(const CONFIG_DATA& data) {
 }
 
 std::string credentialTarget(std::string_view host) {
-    std::size_t end = host.size();
-    const std::size_t colon = host.rfind(':');
-    // One colon ends a name or an IPv4 address and begins the port. An IPv6 address holds
-    // several, and has a port only after the bracket that closes it ("[fe80::1]:3390").
-    if (colon != std::string_view::npos &&
-        (host.find(':') == colon || (host[0] == '[' && host[colon - 1] == ']'))) {
-        end = colon;
-    }
-    return "TERMSRV/" + std::string(host.substr(0, end));
+    return "TERMSRV/" + std::string(hostWithoutPort(host));
 }
 
 std::string credentialUser(std::string_view domain, std::string_view user) {

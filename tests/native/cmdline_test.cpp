@@ -1,4 +1,4 @@
-// The password leaves no copy in freed memory on its way through the command line.
+// The command line: no freed memory holds the password; which value and which fault count.
 #include "cmdline/cmdline.h"
 #include "connfile/connfile.h"
 #include "morvelan/morvelan.h"
@@ -89,4 +89,32 @@ TEST(Secrets, NoFreedMemoryHoldsThePassword) {
         watched[0] = watched[1] = {};
     }
     EXPECT_FALSE(leaked);
+}
+
+// Only an option's first occurrence is applied, and the first fault in the options' order
+// decides, wherever it stands on the line.
+TEST(CommandLine, FirstOccurrenceAndFaultsInOptionOrder) {
+    const struct {
+        const char* line;
+        CmdLineResult result;
+        const char* message;
+        const char* user; // nullptr: not checked
+    } cases[] = {
+        {"-u a -u b\nc -p p -h h -t t", CmdLineResult::ok, "", "a"},
+        {"-u a -p p -h h -t t -u", CmdLineResult::usage, "", "a"},
+        {"-h a\nb -u c\nd -p p -t t", CmdLineResult::refused,
+         "Error: The user name (-u) may not hold a line break; nothing was done.", nullptr},
+        {"-t t -h a\nb -p p", CmdLineResult::usage, "", nullptr},
+        {"-r 1X2 -d a\nb -u u -p p -h h -t t", CmdLineResult::refused,
+         "Error: The domain (-d) may not hold a line break; nothing was done.", nullptr},
+    };
+    for (const auto& c : cases) {
+        CONFIG_DATA data;
+        const CmdLineOutcome outcome = readCommandLine(c.line, data);
+        EXPECT_EQ(outcome.result, c.result) << c.line;
+        EXPECT_EQ(outcome.message, c.message) << c.line;
+        if (c.user != nullptr) {
+            EXPECT_EQ(data.username, c.user) << c.line;
+        }
+    }
 }

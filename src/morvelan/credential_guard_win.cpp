@@ -95,7 +95,8 @@ void impersonate(const Com& com, IUnknown* proxy) {
 }
 
 bool askWmi(const Com& com) {
-    // A WMI that does not answer in that time is taken to say no, rather than hold the run.
+    // A WMI that does not answer is taken to say no, rather than hold the run: the answer is
+    // awaited that long, and the connection at most two minutes, the longest Windows allows.
     constexpr LONG kTimeoutMs = 5000;
     Held<IWbemLocator> locator;
     Held<IWbemServices> services;
@@ -108,8 +109,9 @@ bool askWmi(const Com& com) {
     if (space.text == nullptr || language.text == nullptr || query.text == nullptr ||
         FAILED(com.createInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWbemLocator, reinterpret_cast<void**>(&locator.object))) ||
-        FAILED(locator.object->ConnectServer(space.text, nullptr, nullptr, nullptr, 0, nullptr,
-                                             nullptr, &services.object))) {
+        FAILED(locator.object->ConnectServer(space.text, nullptr, nullptr, nullptr,
+                                             WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
+                                             &services.object))) {
         return false;
     }
     impersonate(com, services.object);

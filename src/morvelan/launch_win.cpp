@@ -71,7 +71,9 @@ std::string notStored(const CredentialOutcome& outcome, const std::string& targe
 
 // The client is started; its watcher removes the credential once it ends.
 void watch(void* client, const OwnCredential& own) {
-    if (const unsigned long error = startWatcher(client, own)) {
+    // Without its time of writing, nothing could tell this run's credential from a later one.
+    if (const unsigned long error =
+            own.written != 0 ? startWatcher(client, own) : DWORD{ERROR_NOT_FOUND}) {
         // Not the run's failure: the session starts all the same.
         logline("The password stays in Credential Manager as " + own.target +
                 " until you log off: nothing could be started to remove it when the client " +

@@ -64,19 +64,23 @@ unsigned long createWatcher(const WatchRequest& request, LPPROC_THREAD_ATTRIBUTE
 } // namespace
 
 unsigned long startWatcher(void* client, const OwnCredential& own) {
-    // Inherited, the handle is the client's for good; a process id is reused once it ends.
-    HANDLE handle = client;
-    const WatchRequest request{reinterpret_cast<std::uintptr_t>(handle), GetProcessId(handle), own};
-    if (!SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+    // Inherited, the handle is the client's for good; a process id is reused once it ends. The
+    // watcher gets only what waiting and the id need.
+    HANDLE handle = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), client, GetCurrentProcess(), &handle,
+                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
         return GetLastError();
     }
+    const WatchRequest request{reinterpret_cast<std::uintptr_t>(handle), GetProcessId(handle), own};
     // That handle alone is inherited, of all the run's inheritable ones.
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     std::vector<unsigned char> buffer(size);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer.data());
     if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) {
-        return GetLastError();
+        const unsigned long error = GetLastError();
+        CloseHandle(handle);
+        return error;
     }
     const unsigned long error =
         UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle,
@@ -84,6 +88,7 @@ unsigned long startWatcher(void* client, const OwnCredential& own) {
             ? createWatcher(request, list)
             : GetLastError();
     DeleteProcThreadAttributeList(list);
+    CloseHandle(handle);
     return error;
 }
 

@@ -143,6 +143,59 @@ int client() {
     return 0;
 }
 
+// A process that has ended, as a watcher's line names its client: an inheritable handle to it
+// and its id.
+std::wstring endedProcess() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring line = L"helper";
+    STARTUPINFOW startInfo{};
+    startInfo.cb = sizeof startInfo;
+    PROCESS_INFORMATION started{};
+    CreateProcessW(path, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startInfo,
+                   &started);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    SetHandleInformation(started.hProcess, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    return std::to_wstring(reinterpret_cast<std::uintptr_t>(started.hProcess)) + L" " +
+           std::to_wstring(started.dwProcessId);
+}
+
+// What a watcher's line says of the credential for target as it stands: its type, time of
+// writing (that much later), the mark in its comment and the target.
+std::wstring credentialNow(const std::wstring& target, std::uint64_t later) {
+    PCREDENTIALW found = nullptr;
+    for (const DWORD type : {DWORD{CRED_TYPE_DOMAIN_PASSWORD}, DWORD{CRED_TYPE_GENERIC}}) {
+        if (CredReadW(target.c_str(), type, 0, &found)) {
+            const std::wstring comment = found->Comment != nullptr ? found->Comment : L"";
+            const std::uint64_t written = (std::uint64_t{found->LastWritten.dwHighDateTime} << 32) |
+                                          found->LastWritten.dwLowDateTime;
+            CredFree(found);
+            return std::to_wstring(type) + L" " + std::to_wstring(written + later) + L" " +
+                   (comment.rfind(L"Morvelan ", 0) == 0 ? comment.substr(9) : L"0123456789ABCDEF") +
+                   L" " + target;
+        }
+    }
+    return L"";
+}
+
+// A watcher's line as someone may type it: {ended} is an ended process, {own TARGET} the
+// credential as it stands, {stale TARGET} the same but for its time of writing.
+std::wstring typedWatcher(std::wstring line) {
+    const std::size_t ended = line.find(L"{ended}");
+    if (ended != std::wstring::npos) {
+        line.replace(ended, 7, endedProcess());
+    }
+    for (const std::wstring key : {L"{own ", L"{stale "}) {
+        const std::size_t at = line.find(key);
+        if (at != std::wstring::npos) {
+            const std::size_t end = line.find(L'}', at);
+            const std::wstring target = line.substr(at + key.size(), end - at - key.size());
+            line.replace(at, end + 1 - at, credentialNow(target, key == L"{stale " ? 1 : 0));
+        }
+    }
+    return line;
+}
+
 // run FILE: FILE holds NUL-terminated UTF-16 items: the program, environment variables to set
 // (NAME=VALUE) or remove (NAME), "--", and the command lines to run in turn. Once all they
 // started ends, their exit statuses go to FILE.status, the credentials they left to FILE.creds.
@@ -163,7 +216,7 @@ int run(const char* file) {
     std::string statuses;
     int run = 0;
     for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
-        std::wstring line = item;
+        std::wstring line = typedWatcher(item);
         SetEnvironmentVariableW(L"MORVELAN_RUN", std::to_wstring(++run).c_str());
         STARTUPINFOW startInfo{};
         startInfo.cb = sizeof startInfo;

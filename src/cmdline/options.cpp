@@ -111,7 +111,11 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
         }
         break;
     case Kind::password:
-        data.password = value;
+        // A single "-" asks for standard input, where the password itself may be "-".
+        data.password_from_input = value == "-";
+        if (!data.password_from_input) {
+            data.password = value; // straight from the table's copy: no temporary to free
+        }
         return CmdLineResult::ok;
     case Kind::resolution:
         return applyResolution(value, data) ? CmdLineResult::ok : CmdLineResult::usage;
@@ -147,8 +151,8 @@ const char* directRefusal(const CONFIG_DATA& data) {
         return "Error: With -n the host name (-h) may not be empty or hold a blank, a tab, a "
                "quote or an asterisk; nothing was done.";
     }
-    // "-" is read from standard input later, and checked then.
-    if (data.password != "-" && !fitsCredential(data.password)) {
+    // Standard input is read later, and checked then.
+    if (!data.password_from_input && !fitsCredential(data.password)) {
         return kPasswordTooLongMessage;
     }
     return nullptr;

@@ -19,7 +19,7 @@ BOOL WINAPI restoreConsole(DWORD) {
 }
 
 // The prompt goes to the console even when standard output is redirected.
-void writeConsole(const wchar_t* text) {
+void writePrompt(const wchar_t* text) {
     HANDLE out =
         CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
@@ -35,7 +35,7 @@ std::string typedLine(HANDLE in, DWORD& error) {
     SetConsoleMode(in, (consoleMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) &
                            ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     // Only now: what is typed at the prompt is never shown.
-    writeConsole(L"Password: ");
+    writePrompt(L"Password: ");
     Utf16 line;
     line.reserve(256);
     wchar_t chunk[256];
@@ -62,7 +62,7 @@ std::string typedLine(HANDLE in, DWORD& error) {
     wipe(chunk, sizeof chunk);
     SetConsoleMode(in, consoleMode);
     SetConsoleCtrlHandler(restoreConsole, FALSE);
-    writeConsole(L"\r\n"); // the user's Enter was not echoed either
+    writePrompt(L"\r\n"); // the user's Enter was not echoed either
     std::string text = toUtf8(line);
     wipe(line.data(), line.size() * sizeof(wchar_t));
     return text;

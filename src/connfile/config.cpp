@@ -23,6 +23,8 @@ void initDefaultData(CONFIG_DATA& data) {
     data.shell_working_directory = "";
     data.connect_to_console = 1;
     data.password = "";
+    data.password_from_input = false;
+    data.password_blob = "";
     data.disable_wallpaper = 1;
     data.disable_full_window_drag = 1;
     data.disable_menu_anims = 1;

@@ -34,7 +34,9 @@ struct CONFIG_DATA {
     std::string alternate_shell;
     std::string shell_working_directory;
     int connect_to_console;
-    Secret password; // plain from the options until protected, then the blob in hexadecimal
+    Secret password;           // the plain password, which never reaches a file
+    bool password_from_input;  // "-p -": the password is read from standard input
+    std::string password_blob; // the protected password in hexadecimal: the file's line
     int disable_wallpaper;
     int disable_full_window_drag;
     int disable_menu_anims;
@@ -117,8 +119,8 @@ struct SignOutcome {
 // silent: no Windows dialog, such as a smart card's PIN prompt.
 SignOutcome signConfig(CONFIG_DATA& data, bool silent);
 
-// Protects data.password for the current user and replaces it by the blob in hexadecimal;
-// the Windows error code when the password could not be protected.
+// Protects data.password for the current user into data.password_blob, and wipes the plain
+// password; the Windows error code when the password could not be protected.
 std::optional<unsigned long> cryptPassword(CONFIG_DATA& data);
 
 // What makes this run's random draws its own: the time, the tick and the process id. Runs

@@ -20,9 +20,8 @@ std::optional<unsigned long> cryptPassword(CONFIG_DATA& data) {
     if (!ok) {
         return error;
     }
-    std::string hex = hexUpper(out.pbData, out.cbData);
+    data.password_blob = hexUpper(out.pbData, out.cbData);
     LocalFree(out.pbData);
     wipe(data.password);
-    data.password = std::move(hex);
     return std::nullopt;
 }

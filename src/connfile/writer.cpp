@@ -56,7 +56,7 @@ std::string settingLines(const CONFIG_DATA& data) {
     line(out, "domain:s:", data.domain);
     line(out, "alternate shell:s:", data.alternate_shell);
     line(out, "shell working directory:s:", data.shell_working_directory);
-    line(out, "password 51:b:", data.password);
+    line(out, "password 51:b:", data.password_blob);
     line(out, "disable wallpaper:i:", data.disable_wallpaper);
     line(out, "disable full window drag:i:", data.disable_full_window_drag);
     line(out, "disable menu anims:i:", data.disable_menu_anims);

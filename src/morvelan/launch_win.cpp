@@ -105,7 +105,7 @@ int launchDirect(CONFIG_DATA& values) {
     return 0;
 }
 
-// Replaces "-" by the password read from standard input; the message when none can be had.
+// The password from standard input, as "-p -" asks; the message when none can be had.
 std::optional<std::string> passwordFromInput(CONFIG_DATA& values) {
     std::string password;
     unsigned long error = 0;
@@ -175,7 +175,7 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
     case CmdLineResult::refused:
         return fail(cmd.message, kExitWrongLine);
     }
-    if (values.password == "-") {
+    if (values.password_from_input) {
         if (const std::optional<std::string> error = passwordFromInput(values)) {
             return fail(*error);
         }

@@ -72,7 +72,7 @@ TEST(Secrets, NoFreedMemoryHoldsThePassword) {
             Utf16 wide = toUtf16(data.password);
             wipe(wide.data(), wide.size() * sizeof(wide[0]));
             // A copy of the record, as a lambda or the writer may hold one, moved on; the
-            // password replaced by the longer text of the protection.
+            // password replaced by a longer text.
             auto copy = std::make_unique<CONFIG_DATA>(data);
             CONFIG_DATA moved(std::move(*copy));
             copy.reset();

@@ -1,8 +1,6 @@
-// What the client is handed: its command line, and the name and user of the credential it
-// finds in Credential Manager. No platform calls.
+// The client's command line, for a file or for a host. No platform calls.
 #include "morvelan.h"
 
-#include "../cmdline/cmdline.h"
 #include "../connfile/connfile.h"
 
 std::string clientCommandLine(std::string_view cfgFile) {
@@ -27,12 +25,4 @@ std::string directCommandLine(const CONFIG_DATA& data) {
         line += " /multimon";
     }
     return line;
-}
-
-std::string credentialTarget(std::string_view host) {
-    return "TERMSRV/" + std::string(hostWithoutPort(host));
-}
-
-std::string credentialUser(std::string_view domain, std::string_view user) {
-    return domain.empty() ? std::string(user) : std::string(domain) + "\\" + std::string(user);
 }

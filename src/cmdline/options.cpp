@@ -146,7 +146,8 @@ const char* directRefusal(const CONFIG_DATA& data) {
     if (!data.signer_thumbprint.empty()) {
         return "Error: -n writes no file for -c to sign; nothing was done.";
     }
-    if (hostWithoutPort(data.full_address).empty() ||
+    const std::string_view host = hostWithoutPort(data.full_address);
+    if (host.empty() || host == "[]" ||
         data.full_address.find_first_of(" \t\"*") != std::string::npos) {
         return "Error: With -n the host name (-h) may not be empty or hold a blank, a tab, a "
                "quote or an asterisk; nothing was done.";

@@ -44,18 +44,21 @@ std::size_t deviceNameLength(std::string_view name) {
     while (!base.empty() && base.back() == ' ') {
         base.remove_suffix(1);
     }
-    std::string upper(base.substr(0, 3));
+    std::string upper(base);
     for (char& c : upper) {
         c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     }
-    const std::string_view number = base.substr(upper.size());
+    const std::string_view name3 = std::string_view(upper).substr(0, 3);
+    const std::string_view number = std::string_view(upper).substr(name3.size());
     const bool device =
-        number.empty() && (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL");
+        number.empty() && (name3 == "CON" || name3 == "PRN" || name3 == "AUX" || name3 == "NUL");
     // The ports also take the superscript digits one to three (U+00B9, U+00B2, U+00B3).
-    const bool port = (upper == "COM" || upper == "LPT") &&
+    const bool port = (name3 == "COM" || name3 == "LPT") &&
                       ((number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
                        number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3");
-    return device || port ? base.size() : 0;
+    // The console's own names, which some systems also read before a dot.
+    const bool console = upper == "CONIN$" || upper == "CONOUT$";
+    return device || port || console ? base.size() : 0;
 }
 
 std::string fileNameFromTitle(std::string_view title) {

@@ -41,7 +41,7 @@ TEST(FileName, DeviceNamesAreTakenForTheDevice) {
         {"COM\xC2\xB9.x", 5}, {"lpt\xC2\xB3", 5}, {"NULL.x", 0},
         {" nul.x", 0},        {"nu.x", 0},        {"COM10.x", 0},
         {"COM.x", 0},         {"LPTa", 0},        {"COM\xE2\x81\xB4", 0},
-        {"COM\xC2\xB4", 0},   {".nul", 0}};
+        {"COM\xC2\xB4", 0},   {".nul", 0},        {"ConOut$.x", 7}};
     for (const auto& [name, device] : cases) {
         EXPECT_EQ(deviceNameLength(name), device) << name;
     }

@@ -98,23 +98,21 @@ TEST(CommandLine, FirstOccurrenceAndFaultsInOptionOrder) {
         const char* line;
         CmdLineResult result;
         const char* message;
-        const char* user; // nullptr: not checked
+        const char* user; // as the record holds it
     } cases[] = {
         {"-u a -u b\nc -p p -h h -t t", CmdLineResult::ok, "", "a"},
         {"-u a -p p -h h -t t -u", CmdLineResult::usage, "", "a"},
         {"-h a\nb -u c\nd -p p -t t", CmdLineResult::refused,
-         "Error: The user name (-u) may not hold a line break; nothing was done.", nullptr},
-        {"-t t -h a\nb -p p", CmdLineResult::usage, "", nullptr},
+         "Error: The user name (-u) may not hold a line break; nothing was done.", "Administrator"},
+        {"-t t -h a\nb -p p", CmdLineResult::usage, "", "Administrator"},
         {"-r 1X2 -d a\nb -u u -p p -h h -t t", CmdLineResult::refused,
-         "Error: The domain (-d) may not hold a line break; nothing was done.", nullptr},
+         "Error: The domain (-d) may not hold a line break; nothing was done.", "u"},
     };
     for (const auto& c : cases) {
         CONFIG_DATA data;
         const CmdLineOutcome outcome = readCommandLine(c.line, data);
         EXPECT_EQ(outcome.result, c.result) << c.line;
         EXPECT_EQ(outcome.message, c.message) << c.line;
-        if (c.user != nullptr) {
-            EXPECT_EQ(data.username, c.user) << c.line;
-        }
+        EXPECT_EQ(data.username, c.user) << c.line;
     }
 }

@@ -37,21 +37,12 @@ void writeAll(const std::string& path, const std::wstring& text) {
         << std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
 }
 
-std::wstring hex(const BYTE* bytes, DWORD size) {
-    std::wstring digits;
-    for (DWORD n = 0; n < size; ++n) {
-        digits += L"0123456789ABCDEF"[bytes[n] >> 4];
-        digits += L"0123456789ABCDEF"[bytes[n] & 0xF];
-    }
-    return digits;
-}
-
 // A credential as the transcript reads it: target, type, user, the secret in hexadecimal and
 // the persistence, after tabs. Wine, unlike Windows, gives a domain password's secret back too.
 std::wstring described(const CREDENTIALW& credential) {
     return std::wstring(credential.TargetName) + L"\t" + std::to_wstring(credential.Type) + L"\t" +
            credential.UserName + L"\t" +
-           hex(credential.CredentialBlob, credential.CredentialBlobSize) + L"\t" +
+           toUtf16(hexUpper(credential.CredentialBlob, credential.CredentialBlobSize)) + L"\t" +
            std::to_wstring(credential.Persist) + L"\n";
 }
 
@@ -84,20 +75,31 @@ int storeCredential(char** argv) {
     return CredWriteW(&credential, 0) ? 0 : 1;
 }
 
-// The credential a client started on "/v:" finds for the host, the way the client looks, and
-// when it was written; an empty line when it finds none.
-std::pair<std::wstring, std::uint64_t> credentialFound(const std::wstring& target) {
+// The credential a client started on "/v:" finds for the host, the way the client looks: as
+// described() gives it (an empty line for none), and as a watcher's line names it.
+struct Found {
+    std::wstring line = L"\n";
+    DWORD type = 0;
+    std::uint64_t written = 0;
+    std::wstring mark = L"0123456789ABCDEF"; // a run's, from its comment; any for another's
+};
+
+Found credentialFound(const std::wstring& target) {
     PCREDENTIALW found = nullptr;
     for (const DWORD type : {DWORD{CRED_TYPE_DOMAIN_PASSWORD}, DWORD{CRED_TYPE_GENERIC}}) {
         if (CredReadW(target.c_str(), type, 0, &found)) {
-            const std::uint64_t written = (std::uint64_t{found->LastWritten.dwHighDateTime} << 32) |
-                                          found->LastWritten.dwLowDateTime;
-            const std::wstring line = described(*found);
+            Found it{described(*found), type,
+                     (std::uint64_t{found->LastWritten.dwHighDateTime} << 32) |
+                         found->LastWritten.dwLowDateTime};
+            const std::wstring comment = found->Comment != nullptr ? found->Comment : L"";
+            if (comment.rfind(L"Morvelan ", 0) == 0) {
+                it.mark = comment.substr(9);
+            }
             CredFree(found);
-            return {line, written};
+            return it;
         }
     }
-    return {L"\n", 0};
+    return {};
 }
 
 // The credential a "/v:" client finds when it starts and, when the case has it stay a while
@@ -115,16 +117,16 @@ std::string credentialsFound(const std::wstring& line) {
         stays >> stay;
     }
     if (stay == 0) {
-        return toUtf8(first.first);
+        return toUtf8(first.line);
     }
-    auto last = first;
-    for (DWORD waited = 0; waited < stay && last == first; waited += 50) {
+    std::uint64_t last = first.written;
+    for (DWORD waited = 0; waited < stay && last == first.written; waited += 50) {
         Sleep(50);
-        last = credentialFound(target);
+        last = credentialFound(target).written;
     }
-    return toUtf8(first.first) + (last.second == 0 ? "none"
-                                  : last == first  ? "the same one"
-                                                   : "another one");
+    return toUtf8(first.line) + (last == 0               ? "none"
+                                 : last == first.written ? "the same one"
+                                                         : "another one");
 }
 
 // The client records its command line in <pid>.cmd and the file it read in <pid>.got, in its
@@ -143,55 +145,23 @@ int client() {
     return 0;
 }
 
-// A process that has ended, as a watcher's line names its client: an inheritable handle to it
-// and its id.
-std::wstring endedProcess() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring line = L"helper";
-    STARTUPINFOW startInfo{};
-    startInfo.cb = sizeof startInfo;
-    PROCESS_INFORMATION started{};
-    CreateProcessW(path, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startInfo,
-                   &started);
-    WaitForSingleObject(started.hProcess, INFINITE);
-    SetHandleInformation(started.hProcess, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    return std::to_wstring(reinterpret_cast<std::uintptr_t>(started.hProcess)) + L" " +
-           std::to_wstring(started.dwProcessId);
-}
-
-// What a watcher's line says of the credential for target as it stands: its type, time of
-// writing (that much later), the mark in its comment and the target.
-std::wstring credentialNow(const std::wstring& target, std::uint64_t later) {
-    PCREDENTIALW found = nullptr;
-    for (const DWORD type : {DWORD{CRED_TYPE_DOMAIN_PASSWORD}, DWORD{CRED_TYPE_GENERIC}}) {
-        if (CredReadW(target.c_str(), type, 0, &found)) {
-            const std::wstring comment = found->Comment != nullptr ? found->Comment : L"";
-            const std::uint64_t written = (std::uint64_t{found->LastWritten.dwHighDateTime} << 32) |
-                                          found->LastWritten.dwLowDateTime;
-            CredFree(found);
-            return std::to_wstring(type) + L" " + std::to_wstring(written + later) + L" " +
-                   (comment.rfind(L"Morvelan ", 0) == 0 ? comment.substr(9) : L"0123456789ABCDEF") +
-                   L" " + target;
-        }
-    }
-    return L"";
-}
-
-// A watcher's line as someone may type it: {ended} is an ended process, {own TARGET} the
-// credential as it stands, {stale TARGET} the same but for its time of writing.
-std::wstring typedWatcher(std::wstring line) {
-    const std::size_t ended = line.find(L"{ended}");
-    if (ended != std::wstring::npos) {
-        line.replace(ended, 7, endedProcess());
-    }
-    for (const std::wstring key : {L"{own ", L"{stale "}) {
+// A watcher's line as someone may type it: {ended} is the run before, which has ended, as the
+// client; {own TARGET} the credential as it stands, {stale TARGET} the same but for a time of
+// writing of 0.
+std::wstring typedWatcher(std::wstring line, const std::wstring& ended) {
+    for (const std::wstring key : {L"{ended", L"{own ", L"{stale "}) {
         const std::size_t at = line.find(key);
-        if (at != std::wstring::npos) {
-            const std::size_t end = line.find(L'}', at);
-            const std::wstring target = line.substr(at + key.size(), end - at - key.size());
-            line.replace(at, end + 1 - at, credentialNow(target, key == L"{stale " ? 1 : 0));
+        if (at == std::wstring::npos) {
+            continue;
         }
+        const std::size_t end = line.find(L'}', at);
+        const std::wstring target = line.substr(at + key.size(), end - at - key.size());
+        const Found it = credentialFound(target);
+        const std::wstring written = key == L"{own " ? std::to_wstring(it.written) : L"0";
+        line.replace(at, end + 1 - at,
+                     key == L"{ended" ? ended
+                                      : std::to_wstring(it.type) + L" " + written + L" " + it.mark +
+                                            L" " + target);
     }
     return line;
 }
@@ -215,8 +185,9 @@ int run(const char* file) {
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     std::string statuses;
     int run = 0;
+    std::wstring ended;
     for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
-        std::wstring line = typedWatcher(item);
+        std::wstring line = typedWatcher(item, ended);
         SetEnvironmentVariableW(L"MORVELAN_RUN", std::to_wstring(++run).c_str());
         STARTUPINFOW startInfo{};
         startInfo.cb = sizeof startInfo;
@@ -230,6 +201,10 @@ int run(const char* file) {
         WaitForSingleObject(started.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(started.hProcess, &code);
+        // Wine ignores the inheritance asked for at the start; set now, it holds.
+        SetHandleInformation(started.hProcess, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        ended = std::to_wstring(reinterpret_cast<std::uintptr_t>(started.hProcess)) + L" " +
+                std::to_wstring(started.dwProcessId);
         // A console shared with the program must have its echo back once the program ends.
         DWORD mode = 0;
         const bool noEcho = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) &&
@@ -286,15 +261,12 @@ int installCertificate(char** argv) {
 // description, or an empty line.
 int unprotect(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
-        std::string blob;
-        for (const char* hex = argv[i]; hex[0] != '\0' && hex[1] != '\0'; hex += 2) {
-            blob += static_cast<char>(std::strtol(std::string(hex, 2).c_str(), nullptr, 16));
-        }
+        std::string blob = bytesFromHex(argv[i]);
         DATA_BLOB in{static_cast<DWORD>(blob.size()), reinterpret_cast<BYTE*>(blob.data())};
         DATA_BLOB out{};
         LPWSTR description = nullptr;
         if (CryptUnprotectData(&in, &description, nullptr, nullptr, nullptr, 0, &out)) {
-            std::printf("%ls %ls", hex(out.pbData, out.cbData).c_str(), description);
+            std::printf("%s %ls", hexUpper(out.pbData, out.cbData).c_str(), description);
         }
         std::printf("\n");
     }

@@ -22,13 +22,12 @@ template <typename Object> ULONG STDMETHODCALLTYPE count(Object*) {
     return 1;
 }
 
-// The slots a caller may use are filled; it calls no other.
-template <typename Object, const IID& Id, typename Table> Table unknown() {
-    Table table{};
+// An object of the interface with its table: the slots a caller may use are filled, and it
+// calls no other.
+template <const IID& Id, typename Object, typename Table> void serve(Object& object, Table& table) {
     table.QueryInterface = queryInterface<Object, Id>;
-    table.AddRef = count<Object>;
-    table.Release = count<Object>;
-    return table;
+    table.AddRef = table.Release = count<Object>;
+    object.lpVtbl = &table;
 }
 
 IWbemClassObject device;
@@ -50,13 +49,12 @@ HRESULT STDMETHODCALLTYPE get(IWbemClassObject*, LPCWSTR name, LONG, VARIANT* va
     return S_OK;
 }
 
+// The exe asks for one object, once.
 HRESULT STDMETHODCALLTYPE next(IEnumWbemClassObject*, LONG, ULONG, IWbemClassObject** objects,
                                ULONG* returned) {
-    static bool given = false;
-    *returned = given ? 0 : 1;
-    objects[0] = given ? nullptr : &device;
-    given = true;
-    return *returned == 1 ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
+    objects[0] = &device;
+    *returned = 1;
+    return WBEM_S_NO_ERROR;
 }
 
 HRESULT STDMETHODCALLTYPE execQuery(IWbemServices*, BSTR, BSTR query, LONG, IWbemContext*,
@@ -75,34 +73,24 @@ HRESULT STDMETHODCALLTYPE create(IClassFactory*, IUnknown*, REFIID asked, void**
     return locator.lpVtbl->QueryInterface(&locator, asked, out);
 }
 
-HRESULT STDMETHODCALLTYPE lock(IClassFactory*, BOOL) {
-    return S_OK;
-}
-
 } // namespace
 
 // Exported by wmi_standin.def, since the headers declare it without dllexport.
 HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID asked, void** out) {
-    static IWbemClassObjectVtbl deviceTable =
-        unknown<IWbemClassObject, IID_IWbemClassObject, IWbemClassObjectVtbl>();
-    static IEnumWbemClassObjectVtbl resultsTable =
-        unknown<IEnumWbemClassObject, IID_IEnumWbemClassObject, IEnumWbemClassObjectVtbl>();
-    static IWbemServicesVtbl servicesTable =
-        unknown<IWbemServices, IID_IWbemServices, IWbemServicesVtbl>();
-    static IWbemLocatorVtbl locatorTable =
-        unknown<IWbemLocator, IID_IWbemLocator, IWbemLocatorVtbl>();
-    static IClassFactoryVtbl factoryTable =
-        unknown<IClassFactory, IID_IClassFactory, IClassFactoryVtbl>();
+    static IWbemClassObjectVtbl deviceTable{};
+    static IEnumWbemClassObjectVtbl resultsTable{};
+    static IWbemServicesVtbl servicesTable{};
+    static IWbemLocatorVtbl locatorTable{};
+    static IClassFactoryVtbl factoryTable{};
     deviceTable.Get = get;
     resultsTable.Next = next;
     servicesTable.ExecQuery = execQuery;
     locatorTable.ConnectServer = connect;
     factoryTable.CreateInstance = create;
-    factoryTable.LockServer = lock;
-    device.lpVtbl = &deviceTable;
-    results.lpVtbl = &resultsTable;
-    services.lpVtbl = &servicesTable;
-    locator.lpVtbl = &locatorTable;
-    factory.lpVtbl = &factoryTable;
+    serve<IID_IWbemClassObject>(device, deviceTable);
+    serve<IID_IEnumWbemClassObject>(results, resultsTable);
+    serve<IID_IWbemServices>(services, servicesTable);
+    serve<IID_IWbemLocator>(locator, locatorTable);
+    serve<IID_IClassFactory>(factory, factoryTable);
     return factory.lpVtbl->QueryInterface(&factory, asked, out);
 }

@@ -145,6 +145,13 @@ int client() {
     return 0;
 }
 
+// The credential as a watcher's line names it: type, time of writing (or 0), mark, target.
+std::wstring named(const std::wstring& target, bool written) {
+    const Found it = credentialFound(target);
+    return std::to_wstring(it.type) + L" " + (written ? std::to_wstring(it.written) : L"0") + L" " +
+           it.mark + L" " + target;
+}
+
 // A watcher's line as someone may type it: {ended} is the run before, which has ended, as the
 // client; {own TARGET} the credential as it stands, {stale TARGET} the same but for a time of
 // writing of 0.
@@ -156,12 +163,7 @@ std::wstring typedWatcher(std::wstring line, const std::wstring& ended) {
         }
         const std::size_t end = line.find(L'}', at);
         const std::wstring target = line.substr(at + key.size(), end - at - key.size());
-        const Found it = credentialFound(target);
-        const std::wstring written = key == L"{own " ? std::to_wstring(it.written) : L"0";
-        line.replace(at, end + 1 - at,
-                     key == L"{ended" ? ended
-                                      : std::to_wstring(it.type) + L" " + written + L" " + it.mark +
-                                            L" " + target);
+        line.replace(at, end + 1 - at, key == L"{ended" ? ended : named(target, key == L"{own "));
     }
     return line;
 }

@@ -43,6 +43,8 @@ struct CmdLineOutcome {
     bool direct;       // "-n": the client starts with no connection file (see fitsCredential)
     bool usageAsked;   // no word at all, or only "/?", "-?" or "--help"
     std::string message;
+    std::vector<std::string_view> given;   // the options given a value, in the line's order
+    std::vector<std::string_view> missing; // required ones left out for the "-f" file to give
 };
 
 // Splits the tail and copies the options' values into data.

@@ -22,6 +22,7 @@ const char* const kUsageText =
     "resolution - 800x600, 1024x768, 640x480, 1152x864\n"
     "title - text to be displayed on the window title of the RDC client\n"
     "file - filename where to only save the configuration file\n"
+    "-f file - start from the settings of that connection file; -h and -u may then come from it\n"
     "-q - no message box: messages go to standard output only\n"
     "-c thumbprint - sign the file with the certificate of that SHA-1 or SHA-256 thumbprint\n"
     "-n - no connection file: the password waits in Credential Manager until log-off\n"

@@ -13,12 +13,16 @@ namespace {
 // line: a text written as a line of the connection file, where a line break would begin a
 // setting of the caller's choosing. The password is written in hexadecimal, and the title
 // only names the file: they may hold any character. password: the record's self-wiping holder.
-// flag: no value; it sets how the run goes, or a setting of the connection.
-enum class Kind { text, line, password, resolution, save, thumbprint, flag };
+// file: a path that may not be empty. flag: no value; it sets how the run goes, or a setting
+// of the connection.
+enum class Kind { text, line, password, resolution, save, thumbprint, file, flag };
+
+// unless_file: "-f" may name a file that gives it instead.
+enum class Need { no, yes, unless_file };
 
 struct Option {
     const char* name;
-    bool required;
+    Need need;
     Kind kind;
     std::string CONFIG_DATA::*field;
     const char* refusal; // the message for a value of the right form that cannot be taken
@@ -29,23 +33,26 @@ struct Option {
 // Decided in this order: the first missing required option, or the first option whose value
 // is missing, malformed or refused, ends the run.
 const Option kOptions[] = {
-    {"-u", true, Kind::line, &CONFIG_DATA::username,
+    {"-u", Need::unless_file, Kind::line, &CONFIG_DATA::username,
      "Error: The user name (-u) may not hold a line break; nothing was done.", nullptr, nullptr},
-    {"-p", true, Kind::password, nullptr, nullptr, nullptr, nullptr},
-    {"-h", true, Kind::line, &CONFIG_DATA::full_address,
+    {"-p", Need::yes, Kind::password, nullptr, nullptr, nullptr, nullptr},
+    {"-h", Need::unless_file, Kind::line, &CONFIG_DATA::full_address,
      "Error: The host name (-h) may not hold a line break; nothing was done.", nullptr, nullptr},
-    {"-t", true, Kind::text, &CONFIG_DATA::window_title, nullptr, nullptr, nullptr},
-    {"-d", false, Kind::line, &CONFIG_DATA::domain,
+    {"-t", Need::yes, Kind::text, &CONFIG_DATA::window_title, nullptr, nullptr, nullptr},
+    {"-d", Need::no, Kind::line, &CONFIG_DATA::domain,
      "Error: The domain (-d) may not hold a line break; nothing was done.", nullptr, nullptr},
-    {"-r", false, Kind::resolution, nullptr, nullptr, nullptr, nullptr},
-    {"-s", false, Kind::save, &CONFIG_DATA::destination_file, nullptr, nullptr, nullptr},
-    {"-c", false, Kind::thumbprint, &CONFIG_DATA::signer_thumbprint,
+    {"-r", Need::no, Kind::resolution, nullptr, nullptr, nullptr, nullptr},
+    {"-s", Need::no, Kind::save, &CONFIG_DATA::destination_file, nullptr, nullptr, nullptr},
+    {"-c", Need::no, Kind::thumbprint, &CONFIG_DATA::signer_thumbprint,
      "Error: The thumbprint (-c) must be 40 or 64 hexadecimal digits; nothing was done.", nullptr,
      nullptr},
-    {"-q", false, Kind::flag, nullptr, nullptr, &CmdLineOutcome::quiet, nullptr},
-    {"-n", false, Kind::flag, nullptr, nullptr, &CmdLineOutcome::direct, nullptr},
-    {"-a", false, Kind::flag, nullptr, nullptr, nullptr, &CONFIG_DATA::administrative_session},
-    {"-m", false, Kind::flag, nullptr, nullptr, nullptr, &CONFIG_DATA::use_multimon},
+    {"-f", Need::no, Kind::file, &CONFIG_DATA::source_file,
+     "Error: The connection file to start from (-f) may not be empty; nothing was done.", nullptr,
+     nullptr},
+    {"-q", Need::no, Kind::flag, nullptr, nullptr, &CmdLineOutcome::quiet, nullptr},
+    {"-n", Need::no, Kind::flag, nullptr, nullptr, &CmdLineOutcome::direct, nullptr},
+    {"-a", Need::no, Kind::flag, nullptr, nullptr, nullptr, &CONFIG_DATA::administrative_session},
+    {"-m", Need::no, Kind::flag, nullptr, nullptr, nullptr, &CONFIG_DATA::use_multimon},
 };
 
 bool isSpace(char c) {
@@ -122,6 +129,11 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
     case Kind::save:
         data.saveonly = 1;
         break;
+    case Kind::file:
+        if (value.empty()) {
+            return CmdLineResult::refused;
+        }
+        break;
     case Kind::thumbprint:
         if (!isThumbprint(value)) {
             return CmdLineResult::refused;
@@ -139,6 +151,10 @@ CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG
 // named after the host: an empty name would be no server's, and a "*" in it a wildcard that
 // Windows may offer to every server.
 const char* directRefusal(const CONFIG_DATA& data) {
+    if (!data.source_file.empty()) {
+        return "Error: -n starts a session without a file, and -f names one to start from; "
+               "nothing was done.";
+    }
     if (data.saveonly != 0) {
         return "Error: -n starts a session without a file, and -s only saves a file; "
                "nothing was done.";
@@ -208,6 +224,7 @@ void readOptions(std::array<Found, kOptionCount>& found, CmdLineOutcome& outcome
             it.result = CmdLineResult::usage;
         } else if (!it.given) {
             it.result = applyOption(option, args[i + 1], data);
+            outcome.given.push_back(option.name);
         }
         it.given = true;
         ++i;
@@ -215,12 +232,16 @@ void readOptions(std::array<Found, kOptionCount>& found, CmdLineOutcome& outcome
 }
 
 // The first fault in the table's order: a missing required option, a missing or malformed
-// value, or a refused one.
-void decide(const std::array<Found, kOptionCount>& found, CmdLineOutcome& outcome) {
+// value, or a refused one. With "-f", what the file may give is looked for there later.
+void decide(const std::array<Found, kOptionCount>& found, bool fromFile, CmdLineOutcome& outcome) {
     for (std::size_t index = 0; index < kOptionCount; ++index) {
         const Option& option = kOptions[index];
-        outcome.result =
-            !found[index].given && option.required ? CmdLineResult::usage : found[index].result;
+        const bool missing = !found[index].given && option.need != Need::no;
+        if (missing && fromFile && option.need == Need::unless_file) {
+            outcome.missing.push_back(option.name);
+            continue;
+        }
+        outcome.result = missing ? CmdLineResult::usage : found[index].result;
         if (outcome.result == CmdLineResult::refused) {
             outcome.message = option.refusal;
         }
@@ -268,7 +289,7 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
         outcome.result = CmdLineResult::too_many_args;
         return outcome;
     }
-    decide(found, outcome);
+    decide(found, !data.source_file.empty(), outcome);
     if (outcome.result != CmdLineResult::ok) {
         return outcome;
     }

@@ -1,4 +1,4 @@
-// Defaults of the connection settings record.
+// The connection settings record: its defaults, and the lines that carry it.
 #include "connfile.h"
 
 void initDefaultData(CONFIG_DATA& data) {
@@ -35,3 +35,31 @@ void initDefaultData(CONFIG_DATA& data) {
     data.administrative_session = 0;
     data.use_multimon = 0;
 }
+
+const RecordLine kRecordLines[25] = {
+    {"screen mode id", 'i', &CONFIG_DATA::screen_mode_id, nullptr, "-r"},
+    {"desktopwidth", 'i', &CONFIG_DATA::desktop_width, nullptr, "-r"},
+    {"desktopheight", 'i', &CONFIG_DATA::desktop_height, nullptr, "-r"},
+    {"session bpp", 'i', &CONFIG_DATA::session_bpp, nullptr, nullptr},
+    {"connect to console", 'i', &CONFIG_DATA::connect_to_console, nullptr, nullptr},
+    {"auto connect", 'i', &CONFIG_DATA::auto_connect, nullptr, nullptr},
+    {"full address", 's', nullptr, &CONFIG_DATA::full_address, "-h"},
+    {"compression", 'i', &CONFIG_DATA::compression, nullptr, nullptr},
+    {"keyboardhook", 'i', &CONFIG_DATA::keyboardhook, nullptr, nullptr},
+    {"audiomode", 'i', &CONFIG_DATA::audiomode, nullptr, nullptr},
+    {"redirectdrives", 'i', &CONFIG_DATA::redirectdrives, nullptr, nullptr},
+    {"redirectprinters", 'i', &CONFIG_DATA::redirectprinters, nullptr, nullptr},
+    {"redirectcomports", 'i', &CONFIG_DATA::redirectcomports, nullptr, nullptr},
+    {"redirectsmartcards", 'i', &CONFIG_DATA::redirectsmartcards, nullptr, nullptr},
+    {"displayconnectionbar", 'i', &CONFIG_DATA::displayconnectionbar, nullptr, nullptr},
+    {"username", 's', nullptr, &CONFIG_DATA::username, "-u"},
+    {"domain", 's', nullptr, &CONFIG_DATA::domain, "-d"},
+    {"alternate shell", 's', nullptr, &CONFIG_DATA::alternate_shell, nullptr},
+    {"shell working directory", 's', nullptr, &CONFIG_DATA::shell_working_directory, nullptr},
+    {"password 51", 'b', nullptr, &CONFIG_DATA::password_blob, "-p"},
+    {"disable wallpaper", 'i', &CONFIG_DATA::disable_wallpaper, nullptr, nullptr},
+    {"disable full window drag", 'i', &CONFIG_DATA::disable_full_window_drag, nullptr, nullptr},
+    {"disable menu anims", 'i', &CONFIG_DATA::disable_menu_anims, nullptr, nullptr},
+    {"disable themes", 'i', &CONFIG_DATA::disable_themes, nullptr, nullptr},
+    {"bitmapcachepersistenable", 'i', &CONFIG_DATA::bitmapcachepersistenable, nullptr, nullptr},
+};

@@ -11,6 +11,15 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// A setting of a user's connection file: its name in lower case, its type ("i", "s" or "b")
+// and its value, in UTF-8.
+struct FileSetting {
+    std::string name;
+    char type;
+    std::string value;
+};
 
 // Every setting of one connection, from the defaults through the options to the file.
 struct CONFIG_DATA {
@@ -49,7 +58,21 @@ struct CONFIG_DATA {
     std::string signature;         // the signer's CMS SignedData; empty for an unsigned file
     int administrative_session;    // "-a": 1 asks for the server's administrative session
     int use_multimon;              // "-m": 1 spreads the session over every monitor
+    std::string source_file;       // "-f": the user's connection file to start from, or empty
+    std::vector<FileSetting> source_settings; // its settings past the 25, in its order
 };
+
+// A line the record writes: its name, its type, and the field that holds its value.
+struct RecordLine {
+    const char* name;
+    char type;
+    int CONFIG_DATA::*number;
+    std::string CONFIG_DATA::*text;
+    const char* option; // the option that gives it, which a user's file does not override
+};
+
+// The 25 lines every connection file holds, in their order.
+extern const RecordLine kRecordLines[25];
 
 // Sets every field but destination_file, which only "-s" sets.
 void initDefaultData(CONFIG_DATA& data);
@@ -68,6 +91,40 @@ std::string formatConfigFile(const CONFIG_DATA& data);
 // What a signature of the record covers: each signed line of its file with its CR LF, the
 // "signscope" line with its CR LF, and a NUL; the signer takes it in UTF-16LE.
 std::string signedContent(const CONFIG_DATA& data);
+
+// A connection file is a few hundred bytes; a larger one is not what the user meant to give.
+constexpr std::size_t kMaxSourceBytes = 1 << 20;
+
+enum class SourceFault {
+    none,
+    not_text,    // not text in the file's encoding
+    malformed,   // not name:type:value with a type i, s or b
+    repeated,    // a name given a second time
+    not_integer, // an "i" value that is no 32-bit decimal integer
+    not_hex,     // a "b" value that is no even number of hexadecimal digits
+    wrong_type,  // one of the 25 with another type than the record writes
+};
+
+struct SourceRead {
+    SourceFault fault;
+    std::size_t line; // the faulty line, counted from 1
+    std::vector<FileSetting> settings;
+};
+
+// The settings of a connection file's bytes: UTF-16LE with its byte-order mark, UTF-8 with or
+// without one, else ANSI text, which fromAnsi converts (nothing when it is not text).
+SourceRead
+readSettings(std::string_view bytes,
+             const std::function<std::optional<std::string>(std::string_view)>& fromAnsi);
+
+// The message for a file that readSettings refused.
+std::string sourceMessage(std::string_view path, const SourceRead& read);
+
+// Takes the file's settings into data: each of the 25 that no given option set, and the
+// others in order. The file's password, signature and alternate address are dropped, and its
+// "-a" and "-m" lines where those options set their own.
+void applySettings(const std::vector<FileSetting>& settings, CONFIG_DATA& data,
+                   const std::function<bool(std::string_view option)>& given);
 
 // Scripts open many sessions at once; this many taken names means something else is wrong.
 constexpr int kMaxTempTries = 100;
@@ -107,6 +164,10 @@ bool isTempFile(std::string_view name);
 // Writes formatConfigFile(data) to fileName, in the ANSI code page when it holds every
 // character, else in UTF-16; only as a new file when exclusive; never half a file.
 int generateConfigFile(const std::string& fileName, const CONFIG_DATA& data, bool exclusive);
+
+// Reads the user's connection file whole, at most kMaxSourceBytes; the Windows error, or
+// ERROR_FILE_TOO_LARGE for a larger file.
+std::optional<unsigned long> readSourceFile(const std::string& path, std::string& bytes);
 
 enum class SignResult { ok, no_certificate, no_private_key, failed };
 

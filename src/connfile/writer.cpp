@@ -15,53 +15,73 @@ void line(std::string& out, const char* key, const std::string& value) {
     out += "\r\n";
 }
 
-// The settings a signature covers, in the order the signing tool and the client use, with
-// their names in the "signscope" line. The tool knows more (server port, gateway, and so on);
-// these are the ones this file holds.
-struct Signable {
-    const char* key;
-    const char* name;
-};
-const Signable kSignable[] = {
-    {"full address:s:", "Full Address"},
-    {"alternate full address:s:", "Alternate Full Address"},
-    {"alternate shell:s:", "Alternate Shell"},
-    {"shell working directory:s:", "Shell Working Directory"},
-    {"audiomode:i:", "AudioMode"},
-    {"redirectdrives:i:", "RedirectDrives"},
-    {"redirectprinters:i:", "RedirectPrinters"},
-    {"redirectcomports:i:", "RedirectCOMPorts"},
-    {"redirectsmartcards:i:", "RedirectSmartCards"},
-};
+void line(std::string& out, const FileSetting& setting) {
+    out += setting.name + ':' + setting.type + ':';
+    line(out, "", setting.value);
+}
+
+// The settings the signing tool signs, by their names in the "signscope" line, in its order:
+// each line's name is its scope name in lower case. The client checks them in this order too.
+const char* const kSignable[] = {"Full Address",
+                                 "Alternate Full Address",
+                                 "PCB",
+                                 "Use Redirection Server Name",
+                                 "Server Port",
+                                 "Negotiate Security Layer",
+                                 "EnableCredSspSupport",
+                                 "DisableConnectionSharing",
+                                 "AutoReconnection Enabled",
+                                 "GatewayHostname",
+                                 "GatewayUsageMethod",
+                                 "GatewayProfileUsageMethod",
+                                 "GatewayCredentialsSource",
+                                 "Support URL",
+                                 "PromptCredentialOnce",
+                                 "Require pre-authentication",
+                                 "Pre-authentication server address",
+                                 "Alternate Shell",
+                                 "Shell Working Directory",
+                                 "RemoteApplicationProgram",
+                                 "RemoteApplicationExpandWorkingdir",
+                                 "RemoteApplicationMode",
+                                 "RemoteApplicationGuid",
+                                 "RemoteApplicationName",
+                                 "RemoteApplicationIcon",
+                                 "RemoteApplicationFile",
+                                 "RemoteApplicationFileExtensions",
+                                 "RemoteApplicationCmdLine",
+                                 "RemoteApplicationExpandCmdLine",
+                                 "Prompt For Credentials",
+                                 "Authentication Level",
+                                 "AudioMode",
+                                 "RedirectDrives",
+                                 "RedirectPrinters",
+                                 "RedirectCOMPorts",
+                                 "RedirectSmartCards",
+                                 "RedirectPOSDevices",
+                                 "RedirectClipboard",
+                                 "DevicesToRedirect",
+                                 "DrivesToRedirect",
+                                 "LoadBalanceInfo",
+                                 "RedirectDirectX",
+                                 "RDGIsKDCProxy",
+                                 "KDCProxyName",
+                                 "EventLogUploadAddress"};
 
 std::string settingLines(const CONFIG_DATA& data) {
     std::string out;
     // The client reads the keys in any order; this one is kept so files stay comparable.
-    line(out, "screen mode id:i:", data.screen_mode_id);
-    line(out, "desktopwidth:i:", data.desktop_width);
-    line(out, "desktopheight:i:", data.desktop_height);
-    line(out, "session bpp:i:", data.session_bpp);
-    line(out, "connect to console:i:", data.connect_to_console);
-    line(out, "auto connect:i:", data.auto_connect);
-    line(out, "full address:s:", data.full_address);
-    line(out, "compression:i:", data.compression);
-    line(out, "keyboardhook:i:", data.keyboardhook);
-    line(out, "audiomode:i:", data.audiomode);
-    line(out, "redirectdrives:i:", data.redirectdrives);
-    line(out, "redirectprinters:i:", data.redirectprinters);
-    line(out, "redirectcomports:i:", data.redirectcomports);
-    line(out, "redirectsmartcards:i:", data.redirectsmartcards);
-    line(out, "displayconnectionbar:i:", data.displayconnectionbar);
-    line(out, "username:s:", data.username);
-    line(out, "domain:s:", data.domain);
-    line(out, "alternate shell:s:", data.alternate_shell);
-    line(out, "shell working directory:s:", data.shell_working_directory);
-    line(out, "password 51:b:", data.password_blob);
-    line(out, "disable wallpaper:i:", data.disable_wallpaper);
-    line(out, "disable full window drag:i:", data.disable_full_window_drag);
-    line(out, "disable menu anims:i:", data.disable_menu_anims);
-    line(out, "disable themes:i:", data.disable_themes);
-    line(out, "bitmapcachepersistenable:i:", data.bitmapcachepersistenable);
+    for (const RecordLine& record : kRecordLines) {
+        out += record.name + std::string(":") + record.type + ':';
+        if (record.number != nullptr) {
+            line(out, "", data.*record.number);
+        } else {
+            line(out, "", data.*record.text);
+        }
+    }
+    for (const FileSetting& setting : data.source_settings) {
+        line(out, setting);
+    }
     // Only when asked for, so that other files stay as earlier releases wrote them. The
     // signing tool signs neither, so neither joins the signature's scope.
     if (data.administrative_session != 0) {
@@ -83,13 +103,27 @@ struct SignedText {
     std::string scope; // the "signscope" line naming them, with its CR LF
 };
 
+// The file's line of that name, with its CR LF; empty when the file has none.
+std::string_view lineNamed(std::string_view file, std::string_view name) {
+    for (std::size_t start = 0; start < file.size();) {
+        const std::size_t end = file.find('\n', start) + 1;
+        const std::string_view line = file.substr(start, end - start);
+        if (line.substr(0, line.find(':')) == name) {
+            return line;
+        }
+        start = end;
+    }
+    return {};
+}
+
 SignedText signedText(const std::string& file) {
     SignedText found{{}, "signscope:s:"};
-    for (const Signable& signable : kSignable) {
-        // Every key of the table starts a line of the file past its first one.
-        const std::size_t start = file.find("\n" + std::string(signable.key)) + 1;
-        found.lines.append(file, start, file.find('\n', start) + 1 - start);
-        found.scope += std::string(found.scope.back() == ':' ? "" : ",") + signable.name;
+    for (const char* scopeName : kSignable) {
+        const std::string_view line = lineNamed(file, lowerAscii(scopeName));
+        if (!line.empty()) {
+            found.lines += line;
+            found.scope += std::string(found.scope.back() == ':' ? "" : ",") + scopeName;
+        }
     }
     found.scope += "\r\n";
     return found;

@@ -147,6 +147,27 @@ std::optional<std::string> sign(CONFIG_DATA& values) {
     return std::nullopt;
 }
 
+// "-f": the user's file's settings under the options'; the exit status when it cannot be used.
+std::optional<int> startFromFile(CONFIG_DATA& values, const CmdLineOutcome& cmd) {
+    const std::string& path = values.source_file;
+    std::string bytes;
+    if (const std::optional<unsigned long> error = readSourceFile(path, bytes)) {
+        return fail(*error == ERROR_FILE_TOO_LARGE
+                        ? "Error: The connection file " + path +
+                              " is larger than 1 MiB; nothing was written."
+                        : "Error: Cannot read the connection file " + path + " (" +
+                              windowsError(*error) + "); nothing was written.");
+    }
+    const SourceRead read = readSettings(bytes, fromAnsi);
+    if (read.fault != SourceFault::none) {
+        return fail(sourceMessage(path, read));
+    }
+    if (!takeSettings(read.settings, cmd, values)) {
+        return Usage(kExitWrongLine);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 // lpCmdLine is the command-line tail in UTF-8, as the entry converted it.
@@ -174,6 +195,11 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
         return fail(kTooManyArgsMessage, kExitWrongLine);
     case CmdLineResult::refused:
         return fail(cmd.message, kExitWrongLine);
+    }
+    if (!values.source_file.empty()) {
+        if (const std::optional<int> status = startFromFile(values, cmd)) {
+            return *status;
+        }
     }
     if (values.password_from_input) {
         if (const std::optional<std::string> error = passwordFromInput(values)) {

@@ -6,15 +6,22 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The command line without the program's name and the blanks after it.
 std::string_view commandTail(std::string_view commandLine);
 
 struct CONFIG_DATA;
 struct CmdLineOutcome;
+struct FileSetting;
 
 // Fills values with the defaults and the options of the tail, and empties the argument table.
 CmdLineOutcome readCommandLine(std::string_view tail, CONFIG_DATA& values);
+
+// "-f": takes the file's settings into values under the options'; false, taking nothing, when
+// an option the run requires was left out and the file does not give its setting either.
+bool takeSettings(const std::vector<FileSetting>& settings, const CmdLineOutcome& cmd,
+                  CONFIG_DATA& values);
 
 // The client's command line; the path is quoted, since titles and TEMP may hold blanks.
 std::string clientCommandLine(std::string_view cfgFile);

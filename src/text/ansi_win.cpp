@@ -19,3 +19,15 @@ AnsiText toAnsi(const Utf16& text) {
     WideCharToMultiByte(CP_ACP, flags, text.data(), length, out.data(), size, nullptr, report);
     return {std::move(out), usedDefault == FALSE};
 }
+
+std::optional<std::string> fromAnsi(std::string_view text) {
+    const int length = static_cast<int>(text.size());
+    const int size =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    Utf16 wide(static_cast<std::size_t>(size), L'\0');
+    if (length > 0 && (size == 0 || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
+                                                        length, wide.data(), size) != size)) {
+        return std::nullopt;
+    }
+    return toUtf8(wide);
+}

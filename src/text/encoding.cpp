@@ -162,3 +162,11 @@ std::string base64(std::string_view bytes) {
     }
     return out;
 }
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return out;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,9 @@ std::string hexUpper(const unsigned char* bytes, std::size_t count);
 std::string bytesFromHex(std::string_view hex);
 
 std::string base64(std::string_view bytes);
+
+// The text with A to Z in lower case: the names of settings, which are ASCII.
+std::string lowerAscii(std::string_view text);
 
 // Overwrites a secret in a way the optimiser may not drop, then empties it.
 void wipe(void* bytes, std::size_t count);
@@ -85,4 +89,7 @@ struct AnsiText {
 
 // The text in the ANSI code page, "?" standing for a character without a form there.
 AnsiText toAnsi(const Utf16& text);
+
+// ANSI text in UTF-8; nothing when it holds a byte sequence that is no character there.
+std::optional<std::string> fromAnsi(std::string_view text);
 #endif

@@ -1,5 +1,6 @@
 // Fuzz target: any command-line tail through the tokenizer and the options, any bytes through
-// the UTF-8 check, and any UTF-16 command line through its UTF-8 form and back.
+// the UTF-8 check and as a user's connection file, and any UTF-16 command line through its
+// UTF-8 form and back.
 #include "cmdline/cmdline.h"
 #include "connfile/connfile.h"
 
@@ -13,6 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     initDefaultData(values);
     (void)parseCommandLine(input, values);
     (void)isUtf8Text(input);
+    // A file's settings under the options' make a file of well-formed lines, one per name.
+    const auto noAnsi = [](std::string_view) { return std::optional<std::string>(); };
+    const SourceRead read = readSettings(input, noAnsi);
+    if (read.fault == SourceFault::none) {
+        applySettings(read.settings, values, [](std::string_view) { return false; });
+        if (readSettings(formatConfigFile(values), noAnsi).fault != SourceFault::none) {
+            std::abort();
+        }
+    }
     Utf16 units(size / 2, 0);
     std::memcpy(units.data(), data, units.size() * 2);
     if (args.size() > kMaxArgs || toUtf16(toUtf8(units)) != units) {

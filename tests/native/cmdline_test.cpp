@@ -105,6 +105,9 @@ TEST(CommandLine, FirstOccurrenceAndFaultsInOptionOrder) {
         {"-h a\nb -u c\nd -p p -t t", CmdLineResult::refused,
          "Error: The user name (-u) may not hold a line break; nothing was done.", "Administrator"},
         {"-t t -h a\nb -p p", CmdLineResult::usage, "", "Administrator"},
+        // A file may give the host and the user, never the title or the password.
+        {"-f f -p p -t t", CmdLineResult::ok, "", "Administrator"},
+        {"-f f -u u -h h -p p", CmdLineResult::usage, "", "u"},
         {"-r 1X2 -d a\nb -u u -p p -h h -t t", CmdLineResult::refused,
          "Error: The domain (-d) may not hold a line break; nothing was done.", "u"},
     };

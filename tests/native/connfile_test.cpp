@@ -1,9 +1,102 @@
-// The search for a free temporary file name, and file names and paths as Windows reads them.
+// The user's connection file, the search for a free temporary file name, and file names and
+// paths as Windows reads them.
 #include "connfile/connfile.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+// What readSettings made of a file: "name:type:value" lines, or the fault and its line.
+std::string settingsRead(std::string_view bytes) {
+    const SourceRead read = readSettings(bytes, [](std::string_view ansi) {
+        // Code page 1252's way, where 0x81 is no character.
+        std::string text;
+        for (const char c : ansi) {
+            const auto byte = static_cast<unsigned char>(c);
+            text += byte < 0x80 ? std::string(1, c) : toUtf8(std::u16string(1, byte));
+        }
+        return ansi.find('\x81') == ansi.npos ? std::optional(text) : std::nullopt;
+    });
+    std::string out;
+    for (const FileSetting& setting : read.settings) {
+        out += setting.name + ':' + setting.type + ':' + setting.value + '\n';
+    }
+    return read.fault == SourceFault::none
+               ? out
+               : "fault " + std::to_string(static_cast<int>(read.fault)) + " on line " +
+                     std::to_string(read.line);
+}
+
+TEST(SourceFile, ReadsEachEncodingAndRefusesWhatTheClientWouldNot) {
+    using namespace std::string_literals;
+    const std::pair<std::string, const char*> cases[] = {
+        {"\xFF\xFE"
+         "F\0u\0l\0l\0 \0A\0:\0s\0:\0\xE9\0\r\0\n\0\r\0\n\0X\0:\0b\0:\0a\0F\0"s,
+         "full a:s:\xC3\xA9\nx:b:aF\n"},
+        {"\xEF\xBB\xBF"
+         "A:s:\xC3\xA9\n \t\nb:i:-2147483648\r\n",
+         "a:s:\xC3\xA9\nb:i:-2147483648\n"},
+        {"a:s:\xE9 x:y", "a:s:\xC3\xA9 x:y\n"},
+        // Not text: half a UTF-16 character, a lone surrogate, a NUL, no ANSI character.
+        {"\xFF\xFE\n\0a"s, "fault 1 on line 2"},
+        {"\xFF\xFE\x00\xD8"s, "fault 1 on line 1"},
+        {"a:s:x\n\nb:s:\0"s, "fault 1 on line 3"},
+        {"a:s:\x81", "fault 1 on line 1"},
+        {"\xEF\xBB\xBF\xE9", "fault 1 on line 1"},
+        // Not name:type:value.
+        {"a:s:1\nno type", "fault 2 on line 2"},
+        {":s:x", "fault 2 on line 1"},
+        {"a:S:x", "fault 2 on line 1"},
+        {"a:s", "fault 2 on line 1"},
+        {"a:sx", "fault 2 on line 1"},
+        {"a:s:x\ry", "fault 2 on line 1"},
+        {"A:s:1\r\na:i:2", "fault 3 on line 2"},
+        {"a:i:", "fault 4 on line 1"},
+        {"a:i:+1", "fault 4 on line 1"},
+        {"a:i: 1", "fault 4 on line 1"},
+        {"a:i:2147483648", "fault 4 on line 1"},
+        {"a:i:-2147483649", "fault 4 on line 1"},
+        {"a:b:ABC", "fault 5 on line 1"},
+        {"a:b:0G", "fault 5 on line 1"},
+        {"desktopwidth:s:1", "fault 6 on line 1"},
+    };
+    for (const auto& [bytes, read] : cases) {
+        EXPECT_EQ(settingsRead(bytes), read) << bytes;
+    }
+}
+
+TEST(SourceFile, TheFileGivesWhatNoOptionGaveAndSignsWhatTheSigningToolSigns) {
+    CONFIG_DATA data;
+    initDefaultData(data);
+    data.full_address = "run";
+    data.administrative_session = 1;
+    data.signer_thumbprint = "x";
+    const std::vector<FileSetting> file = {{"redirectclipboard", 'i', "1"},
+                                           {"full address", 's', "file"},
+                                           {"use multimon", 'i', "0"},
+                                           {"administrative session", 'i', "0"},
+                                           {"desktopwidth", 'i', "-1280"},
+                                           {"password 51", 'b', "00"},
+                                           {"signature", 's', "x"},
+                                           {"signscope", 's', "Full Address"},
+                                           {"alternate full address", 's', "stale"},
+                                           {"gatewayhostname", 's', "gw"},
+                                           {"server port", 'i', "3390"}};
+    applySettings(file, data, [](std::string_view option) { return option == "-h"; });
+    const std::string text = formatConfigFile(data);
+    EXPECT_EQ(text.substr(text.find("bitmapcache")),
+              "bitmapcachepersistenable:i:1\r\nredirectclipboard:i:1\r\nuse multimon:i:0\r\n"
+              "gatewayhostname:s:gw\r\nserver port:i:3390\r\nadministrative session:i:1\r\n"
+              "alternate full address:s:run\r\n");
+    EXPECT_NE(text.find("\r\ndesktopwidth:i:-1280\r\n"), text.npos);
+    EXPECT_NE(text.find("\r\nfull address:s:run\r\n"), text.npos);
+    const std::string signed_ = signedContent(data);
+    EXPECT_EQ(signed_.substr(signed_.find("signscope")),
+              "signscope:s:Full Address,Alternate Full Address,Server Port,GatewayHostname,"
+              "Alternate Shell,Shell Working Directory,AudioMode,RedirectDrives,RedirectPrinters,"
+              "RedirectCOMPorts,RedirectSmartCards,RedirectClipboard\r\n" +
+                  std::string(1, '\0'));
+}
 
 TEST(TempName, DrawsAnotherNameWhileTheNameIsTakenUpToALimit) {
     // The first `taken` names are taken, then the write gives `last`. Names that open a device

@@ -171,6 +171,17 @@ class Case:
                 file.parent.mkdir(parents=True, exist_ok=True)
                 file.write_text(text, "utf-8")
                 os.utime(file, (time.time() - int(age),) * 2)
+        self.sources, path = {}, None  # the user's connection files: "rdp", then its "+" lines
+        for key, value in self.items:
+            if key == "rdp":
+                path, codec = value.split(" | ")
+                self.sources[path] = (codec, [])
+            elif key == "+":
+                self.sources[path][1].append(self.expand(value))
+        for path, (codec, lines) in self.sources.items():
+            text = ("\n" if codec.endswith(" lf") else "\r\n").join(lines + [""])
+            self.sources[path] = text.encode(codec.split()[0], "surrogatepass")
+            (self.dir / path).write_bytes(self.sources[path])
         for value in self.values("stored"):  # TYPE PERSISTENCE TARGET USER SECRET
             kind, persist, *rest = value.split(" ")
             wine(helper, "store", TYPES[kind], KEPT[persist], *rest, check=True)
@@ -255,7 +266,8 @@ class Case:
         files = {p: p.read_bytes() if p.is_file() else None for p in self.dir.rglob("*")
                  if p.suffix not in (".cmd", ".got") and not (p.is_dir() and any(p.iterdir()))
                  and p != self.dir / "te mp"}
-        files = {p: data for p, data in files.items() if p not in read or read[p] != data}
+        files = {p: data for p, data in files.items() if p not in read or read[p] != data
+                 if self.sources.get(str(p.relative_to(self.dir)), data is None) != data}
         blobs = opened(re.findall(r"password 51:b:((?:[0-9A-F]{2})+)", b"".join(
             [got for _, got in started] + [data or b"" for data in files.values()])
             .replace(b"\0", b"").decode("latin-1")))

@@ -1,0 +1,189 @@
+// The user's connection file: its lines read as settings, and taken under the options'.
+#include "connfile.h"
+
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+// The file's lines, each in UTF-8 without its LF; nothing for a line that is not text in the
+// file's encoding.
+std::vector<std::optional<std::string>>
+textLines(std::string_view bytes,
+          const std::function<std::optional<std::string>(std::string_view)>& fromAnsi) {
+    std::vector<std::optional<std::string>> lines;
+    if (bytes.substr(0, 2) == "\xFF\xFE") {
+        Utf16 text;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            text += static_cast<Utf16::value_type>(static_cast<unsigned char>(bytes[i]) |
+                                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
+        }
+        for (std::size_t start = 0; start <= text.size();) {
+            const std::size_t end =
+                std::min(text.find(Utf16::value_type{'\n'}, start), text.size());
+            lines.push_back(toUtf8(text.substr(start, end - start)));
+            start = end + 1;
+        }
+        if (bytes.size() % 2 != 0) { // half a character at the end
+            lines.back().reset();
+        }
+    } else {
+        const bool bom = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+        bytes.remove_prefix(bom ? 3 : 0);
+        const bool utf8 = bom || isUtf8Text(bytes);
+        for (std::size_t start = 0; start <= bytes.size();) {
+            const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
+            const std::string_view line = bytes.substr(start, end - start);
+            lines.push_back(utf8 ? std::optional<std::string>(line) : fromAnsi(line));
+            start = end + 1;
+        }
+    }
+    return lines;
+}
+
+// A 32-bit integer in decimal, as the client reads one: an optional minus sign, then digits.
+bool isDecimal(std::string_view value) {
+    const bool negative = !value.empty() && value[0] == '-';
+    value.remove_prefix(negative ? 1 : 0);
+    const long long limit = negative ? 2147483648LL : 2147483647LL;
+    long long number = 0;
+    for (const char c : value) {
+        number = number * 10 + (c - '0');
+        if (c < '0' || c > '9' || number > limit) {
+            return false;
+        }
+    }
+    return !value.empty();
+}
+
+bool isHexBytes(std::string_view value) {
+    return value.size() % 2 == 0 &&
+           value.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+}
+
+// One line as a setting: "name:type:value", a type of i, s or b, and a value of that type.
+SourceFault parseLine(std::string_view line, FileSetting& setting) {
+    const std::size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string_view::npos || line.size() < colon + 3 ||
+        line[colon + 2] != ':' || std::string_view("isb").find(line[colon + 1]) == line.npos ||
+        line.find('\r') != std::string_view::npos) {
+        return SourceFault::malformed;
+    }
+    setting = {lowerAscii(line.substr(0, colon)), line[colon + 1],
+               std::string(line.substr(colon + 3))};
+    if (setting.type == 'i' && !isDecimal(setting.value)) {
+        return SourceFault::not_integer;
+    }
+    return setting.type == 'b' && !isHexBytes(setting.value) ? SourceFault::not_hex
+                                                             : SourceFault::none;
+}
+
+const RecordLine* recordLine(std::string_view name) {
+    for (const RecordLine& record : kRecordLines) {
+        if (name == record.name) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+// Lines the run writes itself where the file may hold stale ones: the password, which the run
+// protects anew; the signature and its scope, which no longer hold once the file changes; and
+// the alternate address, which the client prefers to the address, and which a signed file
+// gets from the run.
+bool isDropped(std::string_view name, const CONFIG_DATA& data) {
+    for (const char* dropped :
+         {"password 51", "signscope", "signature", "alternate full address"}) {
+        if (name == dropped) {
+            return true;
+        }
+    }
+    return (name == "administrative session" && data.administrative_session != 0) ||
+           (name == "use multimon" && data.use_multimon != 0);
+}
+
+} // namespace
+
+SourceRead
+readSettings(std::string_view bytes,
+             const std::function<std::optional<std::string>(std::string_view)>& fromAnsi) {
+    SourceRead read{SourceFault::none, 0, {}};
+    std::set<std::string> names;
+    for (std::optional<std::string>& text : textLines(bytes, fromAnsi)) {
+        ++read.line;
+        if (!text || !isUtf8Text(*text)) {
+            read.fault = SourceFault::not_text;
+            return read;
+        }
+        if (!text->empty() && text->back() == '\r') {
+            text->pop_back();
+        }
+        if (text->find_first_not_of(" \t") == std::string::npos) {
+            continue;
+        }
+        FileSetting setting;
+        read.fault = parseLine(*text, setting);
+        if (read.fault == SourceFault::none && !names.insert(setting.name).second) {
+            read.fault = SourceFault::repeated;
+        }
+        const RecordLine* record = recordLine(setting.name);
+        if (read.fault == SourceFault::none && record != nullptr && record->type != setting.type) {
+            read.fault = SourceFault::wrong_type;
+        }
+        read.settings.push_back(std::move(setting));
+        if (read.fault != SourceFault::none) {
+            return read;
+        }
+    }
+    return read;
+}
+
+std::string sourceMessage(std::string_view path, const SourceRead& read) {
+    const std::string name = read.settings.empty() ? "" : read.settings.back().name;
+    std::string why;
+    switch (read.fault) {
+    case SourceFault::none:
+    case SourceFault::not_text:
+        why = "is not text in the file's encoding (UTF-16LE with a byte-order mark, UTF-8, or the "
+              "ANSI code page)";
+        break;
+    case SourceFault::malformed:
+        why = "is not a setting: name:type:value, with the type i, s or b";
+        break;
+    case SourceFault::repeated:
+        why = "sets " + name + " a second time";
+        break;
+    case SourceFault::not_integer:
+        why = "gives " + name + " a value that is not a 32-bit decimal integer";
+        break;
+    case SourceFault::not_hex:
+        why = "gives " + name + " a value that is not hexadecimal bytes";
+        break;
+    case SourceFault::wrong_type:
+        why = "gives " + name + " the type " + read.settings.back().type + ", and it takes " +
+              recordLine(name)->type;
+        break;
+    }
+    return "Error: Line " + std::to_string(read.line) + " of the connection file " +
+           std::string(path) + " " + why + "; nothing was written.";
+}
+
+void applySettings(const std::vector<FileSetting>& settings, CONFIG_DATA& data,
+                   const std::function<bool(std::string_view option)>& given) {
+    for (const FileSetting& setting : settings) {
+        const RecordLine* record = recordLine(setting.name);
+        if (isDropped(setting.name, data)) {
+            continue;
+        }
+        if (record == nullptr) {
+            data.source_settings.push_back(setting);
+        } else if (record->option == nullptr || !given(record->option)) {
+            if (record->number != nullptr) {
+                data.*record->number =
+                    static_cast<int>(std::strtol(setting.value.c_str(), nullptr, 10));
+            } else {
+                data.*record->text = setting.value;
+            }
+        }
+    }
+}

@@ -101,8 +101,8 @@ bool applyResolution(const std::string& value, CONFIG_DATA& data) {
     return true;
 }
 
-// SHA-1, as the trusted-publishers policy lists certificates, or SHA-256, as the signing tool
-// takes them.
+// SHA-1, or SHA-256 as the signing tool takes them and, since July 2026, the trusted-publishers
+// policy lists them.
 bool isThumbprint(std::string_view value) {
     return (value.size() == 40 || value.size() == 64) &&
            value.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;

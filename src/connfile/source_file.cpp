@@ -121,7 +121,7 @@ readSettings(std::string_view bytes,
         if (text->find_first_not_of(" \t") == std::string::npos) {
             continue;
         }
-        FileSetting setting;
+        FileSetting setting{};
         read.fault = parseLine(*text, setting);
         if (read.fault == SourceFault::none && !names.insert(setting.name).second) {
             read.fault = SourceFault::repeated;

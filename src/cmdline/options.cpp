@@ -289,7 +289,7 @@ CmdLineOutcome parseCommandLine(std::string_view lpCmdLine, CONFIG_DATA& data) {
         outcome.result = CmdLineResult::too_many_args;
         return outcome;
     }
-    decide(found, !data.source_file.empty(), outcome);
+    decide(found, found[optionNamed("-f")].given, outcome);
     if (outcome.result != CmdLineResult::ok) {
         return outcome;
     }

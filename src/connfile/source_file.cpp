@@ -1,6 +1,7 @@
 // The user's connection file: its lines read as settings, and taken under the options'.
 #include "connfile.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 
@@ -61,18 +62,31 @@ bool isHexBytes(std::string_view value) {
            value.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
 }
 
+// The names of settings are printable ASCII. A blank at either end, or a byte-order mark, would
+// make a second name that a reader trimming it takes for the first: two values, one signed.
+bool isName(std::string_view name) {
+    return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= ' ' && c <= '~'; });
+}
+
 // One line as a setting: "name:type:value", a type of i, s or b, and a value of that type.
 SourceFault parseLine(std::string_view line, FileSetting& setting) {
     const std::size_t colon = line.find(':');
-    if (colon == 0 || colon == std::string_view::npos || line.size() < colon + 3 ||
-        line[colon + 2] != ':' || std::string_view("isb").find(line[colon + 1]) == line.npos ||
+    if (colon == std::string_view::npos || !isName(line.substr(0, colon)) ||
+        line.size() < colon + 3 || line[colon + 2] != ':' ||
+        std::string_view("isb").find(line[colon + 1]) == line.npos ||
         line.find('\r') != std::string_view::npos) {
         return SourceFault::malformed;
     }
     setting = {lowerAscii(line.substr(0, colon)), line[colon + 1],
                std::string(line.substr(colon + 3))};
-    if (setting.type == 'i' && !isDecimal(setting.value)) {
-        return SourceFault::not_integer;
+    if (setting.type == 'i') {
+        if (!isDecimal(setting.value)) {
+            return SourceFault::not_integer;
+        }
+        // Written as the client writes numbers, so that a signed "007" is the same text to
+        // every reader.
+        setting.value = std::to_string(std::strtol(setting.value.c_str(), nullptr, 10));
     }
     return setting.type == 'b' && !isHexBytes(setting.value) ? SourceFault::not_hex
                                                              : SourceFault::none;
@@ -91,14 +105,14 @@ const RecordLine* recordLine(std::string_view name) {
 // protects anew; the signature and its scope, which no longer hold once the file changes; and
 // the alternate address, which the client prefers to the address, and which a signed file
 // gets from the run.
+bool isReplaced(std::string_view name) {
+    return name == "password 51" || name == "signscope" || name == "signature" ||
+           name == "alternate full address";
+}
+
 bool isDropped(std::string_view name, const CONFIG_DATA& data) {
-    for (const char* dropped :
-         {"password 51", "signscope", "signature", "alternate full address"}) {
-        if (name == dropped) {
-            return true;
-        }
-    }
-    return (name == "administrative session" && data.administrative_session != 0) ||
+    return isReplaced(name) ||
+           (name == "administrative session" && data.administrative_session != 0) ||
            (name == "use multimon" && data.use_multimon != 0);
 }
 
@@ -126,7 +140,7 @@ readSettings(std::string_view bytes,
         if (read.fault == SourceFault::none && !names.insert(setting.name).second) {
             read.fault = SourceFault::repeated;
         }
-        const RecordLine* record = recordLine(setting.name);
+        const RecordLine* record = isReplaced(setting.name) ? nullptr : recordLine(setting.name);
         if (read.fault == SourceFault::none && record != nullptr && record->type != setting.type) {
             read.fault = SourceFault::wrong_type;
         }
@@ -148,7 +162,8 @@ std::string sourceMessage(std::string_view path, const SourceRead& read) {
               "ANSI code page)";
         break;
     case SourceFault::malformed:
-        why = "is not a setting: name:type:value, with the type i, s or b";
+        why = "is not a setting: name:type:value, with a name of printable ASCII characters and "
+              "the type i, s or b";
         break;
     case SourceFault::repeated:
         why = "sets " + name + " a second time";

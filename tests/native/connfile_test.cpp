@@ -9,7 +9,8 @@
 // What readSettings made of a file: "name:type:value" lines, or the fault and its line.
 std::string settingsRead(std::string_view bytes) {
     const SourceRead read = readSettings(bytes, [](std::string_view ansi) {
-        // Code page 1252's way, where 0x81 is no character.
+        // An ANSI code page in which 0x81 alone is no character, as a double-byte one's lead
+        // byte without its second byte.
         std::string text;
         for (const char c : ansi) {
             const auto byte = static_cast<unsigned char>(c);
@@ -31,12 +32,14 @@ TEST(SourceFile, ReadsEachEncodingAndRefusesWhatTheClientWouldNot) {
     using namespace std::string_literals;
     const std::pair<std::string, const char*> cases[] = {
         {"\xFF\xFE"
-         "F\0u\0l\0l\0 \0A\0:\0s\0:\0\xE9\0\r\0\n\0\r\0\n\0X\0:\0b\0:\0a\0F\0"s,
-         "full a:s:\xC3\xA9\nx:b:aF\n"},
+         "F\0u\0l\0l\0 \0A\0:\0s\0:\0\xE9\0\r\0\n\0\r\0\n\0X\0:\0b\0:\0"
+         "9\0f\0"s,
+         "full a:s:\xC3\xA9\nx:b:9f\n"},
         {"\xEF\xBB\xBF"
-         "A:s:\xC3\xA9\n \t\nb:i:-2147483648\r\n",
-         "a:s:\xC3\xA9\nb:i:-2147483648\n"},
-        {"a:s:\xE9 x:y", "a:s:\xC3\xA9 x:y\n"},
+         "A:s:\xC3\xA9\n \t\nb:i:-2147483648\r\nPassword 51:s:x",
+         "a:s:\xC3\xA9\nb:i:-2147483648\npassword 51:s:x\n"},
+        // Numbers as the client writes them, so that a signature covers the same text.
+        {"a:s:\xE9 x:y\nn:i:090\nz:i:-0", "a:s:\xC3\xA9 x:y\nn:i:90\nz:i:0\n"},
         // Not text: half a UTF-16 character, a lone surrogate, a NUL, no ANSI character.
         {"\xFF\xFE\n\0a"s, "fault 1 on line 2"},
         {"\xFF\xFE\x00\xD8"s, "fault 1 on line 1"},
@@ -46,6 +49,11 @@ TEST(SourceFile, ReadsEachEncodingAndRefusesWhatTheClientWouldNot) {
         // Not name:type:value.
         {"a:s:1\nno type", "fault 2 on line 2"},
         {":s:x", "fault 2 on line 1"},
+        {" a:s:x", "fault 2 on line 1"},
+        {"a\t:s:x", "fault 2 on line 1"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF"
+         "a:s:x",
+         "fault 2 on line 1"},
         {"a:S:x", "fault 2 on line 1"},
         {"a:s", "fault 2 on line 1"},
         {"a:sx", "fault 2 on line 1"},
@@ -162,4 +170,33 @@ TEST(Path, OnlyADriveAndItsRootOrANetworkPathIsAbsolute) {
          {"", "Temp", "C:Temp", "C:", "\\Temp", "/Temp", "1:\\t", "..\\t", "\xC3\x89:\\t"}) {
         EXPECT_FALSE(isAbsolutePath(relative)) << relative;
     }
+}
+
+TEST(SourceFile, TheSignatureCoversEverySettingTheSigningToolSigns) {
+    const char* const scope =
+        "Full Address,Alternate Full Address,PCB,Use Redirection Server Name,Server Port,"
+        "Negotiate Security Layer,EnableCredSspSupport,DisableConnectionSharing,AutoReconnection "
+        "Enabled,GatewayHostname,GatewayUsageMethod,GatewayProfileUsageMethod,"
+        "GatewayCredentialsSource,Support URL,PromptCredentialOnce,Require pre-authentication,"
+        "Pre-authentication server address,Alternate Shell,Shell Working Directory,"
+        "RemoteApplicationProgram,RemoteApplicationExpandWorkingdir,RemoteApplicationMode,"
+        "RemoteApplicationGuid,RemoteApplicationName,RemoteApplicationIcon,RemoteApplicationFile,"
+        "RemoteApplicationFileExtensions,RemoteApplicationCmdLine,RemoteApplicationExpandCmdLine,"
+        "Prompt For Credentials,Authentication Level,AudioMode,RedirectDrives,RedirectPrinters,"
+        "RedirectCOMPorts,RedirectSmartCards,RedirectPOSDevices,RedirectClipboard,"
+        "DevicesToRedirect,DrivesToRedirect,LoadBalanceInfo,RedirectDirectX,RDGIsKDCProxy,"
+        "KDCProxyName,EventLogUploadAddress";
+    CONFIG_DATA data;
+    initDefaultData(data);
+    data.signer_thumbprint = "x";
+    // Every one of them in the file, in reverse order: the scope restores the signing tool's.
+    std::string names = scope;
+    for (std::size_t end = names.size(); end != std::string::npos && end > 0;) {
+        const std::size_t comma = names.rfind(',', end - 1);
+        const std::size_t start = comma == std::string::npos ? 0 : comma + 1;
+        data.source_settings.push_back({lowerAscii(names.substr(start, end - start)), 's', ""});
+        end = comma;
+    }
+    const std::string text = signedContent(data);
+    EXPECT_EQ(text.substr(text.find("signscope:s:") + 12), std::string(scope) + "\r\n" + '\0');
 }

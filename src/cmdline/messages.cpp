@@ -25,7 +25,7 @@ const char* const kUsageText =
     "-f file - start from the settings of that connection file; -h and -u may then come from it\n"
     "-q - no message box: messages go to standard output only\n"
     "-c thumbprint - sign the file with the certificate of that SHA-1 or SHA-256 thumbprint\n"
-    "-n - no connection file: the password waits in Credential Manager until log-off\n"
+    "-n - no connection file: the password waits in Credential Manager while the client runs\n"
     "-a - the administrative session of the remote computer\n"
     "-m - the session on every monitor, full screen; not with -r\n"
     "\nIf you want full screen, please ommit the -r parameter.";

@@ -51,6 +51,7 @@ TEST(SourceFile, ReadsEachEncodingAndRefusesWhatTheClientWouldNot) {
         {"a:s:1\nno type", "fault 2 on line 2"},
         {":s:x", "fault 2 on line 1"},
         {" a:s:x", "fault 2 on line 1"},
+        {"a :s:x", "fault 2 on line 1"},
         {"a\t:s:x", "fault 2 on line 1"},
         {"\xEF\xBB\xBF\xEF\xBB\xBF"
          "a:s:x",
@@ -90,15 +91,21 @@ TEST(SourceFile, TheFileGivesWhatNoOptionGave) {
                                            {"signscope", 's', "Full Address"},
                                            {"alternate full address", 's', "stale"},
                                            {"gatewayhostname", 's', "gw"},
-                                           {"server port", 'i', "3390"}};
+                                           {"server port", 'i', "3390"},
+                                           {"audiomode", 'i', "2"},
+                                           {"prompt for credentials on client", 'i', "1"}};
     applySettings(file, data, [](std::string_view option) { return option == "-h"; });
     const std::string text = formatConfigFile(data);
     EXPECT_EQ(text.substr(text.find("bitmapcache")),
               "bitmapcachepersistenable:i:1\r\nredirectclipboard:i:1\r\nuse multimon:i:0\r\n"
-              "gatewayhostname:s:gw\r\nserver port:i:3390\r\nadministrative session:i:1\r\n"
+              "gatewayhostname:s:gw\r\nserver port:i:3390\r\n"
+              "prompt for credentials on client:i:1\r\nadministrative session:i:1\r\n"
               "alternate full address:s:run\r\n");
-    EXPECT_NE(text.find("\r\ndesktopwidth:i:-1280\r\n"), text.npos);
-    EXPECT_NE(text.find("\r\nfull address:s:run\r\n"), text.npos);
+    for (const char* line : {"desktopwidth:i:-1280", "full address:s:run", "audiomode:i:2"}) {
+        EXPECT_NE(text.find("\r\n" + std::string(line) + "\r\n"), text.npos) << line;
+    }
+    // A name that only begins like a signed one is not signed.
+    EXPECT_EQ(signedContent(data).find("Prompt For"), std::string::npos);
 }
 
 TEST(TempName, DrawsAnotherNameWhileTheNameIsTakenUpToALimit) {

@@ -186,10 +186,10 @@ std::string sourceMessage(std::string_view path, const SourceRead& read) {
 void applySettings(const std::vector<FileSetting>& settings, CONFIG_DATA& data,
                    const std::function<bool(std::string_view option)>& given) {
     for (const FileSetting& setting : settings) {
-        const RecordLine* record = recordLine(setting.name);
         if (isDropped(setting.name, data)) {
             continue;
         }
+        const RecordLine* record = recordLine(setting.name);
         if (record == nullptr) {
             data.source_settings.push_back(setting);
         } else if (record->option == nullptr || !given(record->option)) {

@@ -3,21 +3,12 @@
 
 namespace {
 
-void line(std::string& out, const char* key, int value) {
-    out += key;
-    out += std::to_string(value);
-    out += "\r\n";
-}
-
-void line(std::string& out, const char* key, const std::string& value) {
-    out += key;
-    out += value;
-    out += "\r\n";
-}
-
-void line(std::string& out, const FileSetting& setting) {
-    out += setting.name + ':' + setting.type + ':';
-    line(out, "", setting.value);
+// One "name:type:value" line with its CR LF.
+void line(std::string& out, std::string_view name, char type, std::string_view value) {
+    out.append(name) += ':';
+    out += type;
+    out += ':';
+    out.append(value) += "\r\n";
 }
 
 // The settings the signing tool signs, by their names in the "signscope" line, in its order:
@@ -72,28 +63,24 @@ std::string settingLines(const CONFIG_DATA& data) {
     std::string out;
     // The client reads the keys in any order; this one is kept so files stay comparable.
     for (const RecordLine& record : kRecordLines) {
-        out += record.name + std::string(":") + record.type + ':';
-        if (record.number != nullptr) {
-            line(out, "", data.*record.number);
-        } else {
-            line(out, "", data.*record.text);
-        }
+        line(out, record.name, record.type,
+             record.number != nullptr ? std::to_string(data.*record.number) : data.*record.text);
     }
     for (const FileSetting& setting : data.source_settings) {
-        line(out, setting);
+        line(out, setting.name, setting.type, setting.value);
     }
     // Only when asked for, so that other files stay as earlier releases wrote them. The
     // signing tool signs neither, so neither joins the signature's scope.
     if (data.administrative_session != 0) {
-        line(out, "administrative session:i:", 1);
+        line(out, "administrative session", 'i', "1");
     }
     if (data.use_multimon != 0) {
-        line(out, "use multimon:i:", 1);
+        line(out, "use multimon", 'i', "1");
     }
     // A file to be signed repeats the address under a signed name, so that it cannot be
     // swapped; the line is there before the signature is made over it.
     if (!data.signer_thumbprint.empty()) {
-        line(out, "alternate full address:s:", data.full_address);
+        line(out, "alternate full address", 's', data.full_address);
     }
     return out;
 }

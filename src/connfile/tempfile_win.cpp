@@ -66,20 +66,25 @@ bool preparePrivateDir(const std::string& dir) {
     return true;
 }
 
+// The root of C:, where no clean-up ever comes: the user is told, since the file stays there.
+std::string rootOfC() {
+    // Console only: a message box here would stop scripts for what is not an error.
+    (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
+    return "c:";
+}
+
 std::string privateDir(std::string_view prefix) {
     // An empty or relative TEMP would put the folder, and the clean-up of its ".tmp" files,
     // wherever the current folder is.
     const std::string temp = environmentValue(L"TEMP");
     if (!isAbsolutePath(temp)) {
-        // Console only: a message box here would stop scripts for what is not an error.
-        (void)std::fputs("TEMP dir not found. Assuming C:\\\n", stdout);
-        return "c:";
+        return rootOfC();
     }
     const std::string dir = temp + "\\morvelan";
     // A name too long to use is refused by the writer; the folder is left alone then.
     const std::size_t nameLength =
         toUtf16(dir).size() + 1 + toUtf16(prefix).size() + kTempLetters + 4;
-    return nameLength > kMaxPath || preparePrivateDir(dir) ? dir : "c:";
+    return nameLength > kMaxPath || preparePrivateDir(dir) ? dir : rootOfC();
 }
 
 } // namespace

@@ -20,11 +20,26 @@ std::optional<std::string> findMstscPath() {
         return std::nullopt;
     }
     windir.resize(length);
-    return toUtf8(windir) + "\\system32\\mstsc.exe";
+    const std::string windows = toUtf8(windir);
+    // SysWOW64's 32-bit client only starts the native one and ends: a watcher waiting on it would
+    // take a -n password away as the session starts. Sysnative is the native system folder as a
+    // 32-bit process names it.
+    if (underWow64()) {
+        const std::string native = windows + "\\Sysnative\\mstsc.exe";
+        if (GetFileAttributesW(toUtf16(native).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return native;
+        }
+    }
+    return windows + "\\system32\\mstsc.exe";
+}
+
+bool underWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
 unsigned long startClient(const std::optional<std::string>& mstscPath,
-                          const std::string& commandLine, void** process) {
+                          const std::string& commandLine, HeldClient* held) {
     STARTUPINFOW startInfo{};
     startInfo.cb = sizeof(startInfo);
     startInfo.dwFlags = STARTF_USESTDHANDLES;
@@ -38,15 +53,32 @@ unsigned long startClient(const std::optional<std::string>& mstscPath,
     const Utf16 application = toUtf16(mstscPath.value_or(""));
     // Without an application name Windows finds the client by its name in the command line.
     if (!CreateProcessW(mstscPath ? application.c_str() : nullptr, cmdLine.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, nullptr, &startInfo, &pidInfo)) {
+                        FALSE, held != nullptr ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startInfo,
+                        &pidInfo)) {
         return GetLastError();
     }
-    // The client runs on its own; nothing here waits for it.
-    CloseHandle(pidInfo.hThread);
-    if (process != nullptr) {
-        *process = pidInfo.hProcess;
-    } else {
+    if (held == nullptr) {
+        // The client runs on its own; nothing here waits for it.
+        CloseHandle(pidInfo.hThread);
         CloseHandle(pidInfo.hProcess);
+        return 0;
     }
+    *held = {
+        pidInfo.hProcess, pidInfo.hThread, {pidInfo.dwProcessId, processCreated(pidInfo.hProcess)}};
     return 0;
+}
+
+void resumeClient(HeldClient& held) {
+    ResumeThread(held.thread);
+    CloseHandle(held.thread);
+    held.thread = nullptr;
+}
+
+std::uint64_t processCreated(void* process) {
+    FILETIME created{};
+    FILETIME unused[3];
+    if (!GetProcessTimes(process, &created, &unused[0], &unused[1], &unused[2])) {
+        return 0;
+    }
+    return (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
 }

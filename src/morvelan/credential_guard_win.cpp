@@ -94,6 +94,25 @@ void impersonate(const Com& com, IUnknown* proxy) {
                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
 }
 
+// Under WOW64, WMI answers a 32-bit caller from a 32-bit provider where both exist; the client
+// is native, and so is the Credential Guard it meets. Nothing when the run is native, or the
+// context cannot be had: WMI then answers as before.
+void askNative(const Com& com, Held<IWbemContext>& context) {
+    if (!underWow64() ||
+        FAILED(com.createInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IWbemContext, reinterpret_cast<void**>(&context.object)))) {
+        return;
+    }
+    // Without __RequiredArchitecture, so that a machine with one provider still answers.
+    VARIANT architecture{};
+    architecture.vt = VT_I4;
+    architecture.lVal = 64;
+    if (FAILED(context.object->SetValue(L"__ProviderArchitecture", 0, &architecture))) {
+        context.object->Release();
+        context.object = nullptr;
+    }
+}
+
 bool askWmi(const Com& com) {
     // A WMI that does not answer is taken to say no, rather than hold the run: the answer is
     // awaited that long, and the connection at most two minutes, the longest Windows allows.
@@ -102,6 +121,8 @@ bool askWmi(const Com& com) {
     Held<IWbemServices> services;
     Held<IEnumWbemClassObject> results;
     Held<IWbemClassObject> device;
+    Held<IWbemContext> context;
+    askNative(com, context);
     const Text space(com, L"ROOT\\Microsoft\\Windows\\DeviceGuard");
     const Text language(com, L"WQL");
     const Text query(com, L"SELECT SecurityServicesRunning FROM Win32_DeviceGuard");
@@ -110,14 +131,14 @@ bool askWmi(const Com& com) {
         FAILED(com.createInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWbemLocator, reinterpret_cast<void**>(&locator.object))) ||
         FAILED(locator.object->ConnectServer(space.text, nullptr, nullptr, nullptr,
-                                             WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
-                                             &services.object))) {
+                                             WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
+                                             context.object, &services.object))) {
         return false;
     }
     impersonate(com, services.object);
     if (FAILED(services.object->ExecQuery(language.text, query.text,
                                           WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                          nullptr, &results.object))) {
+                                          context.object, &results.object))) {
         return false;
     }
     impersonate(com, results.object);

@@ -5,7 +5,7 @@
 #include "../cmdline/cmdline.h"
 
 std::string credentialTarget(std::string_view host) {
-    return "TERMSRV/" + std::string(hostWithoutPort(host));
+    return std::string(kTargetPrefix) + std::string(hostWithoutPort(host));
 }
 
 std::string credentialUser(std::string_view domain, std::string_view user) {

@@ -16,7 +16,8 @@ namespace {
 struct Kept {
     DWORD persist = 0;
     std::uint64_t written = 0;
-    Utf16 comment;
+    std::string comment;
+    Utf16 user;
 };
 
 // The Windows error of a look-up that failed for any reason but "not found".
@@ -30,16 +31,19 @@ unsigned long lookUp(const Utf16& target, DWORD type, Kept& kept) {
     kept.persist = found->Persist;
     kept.written =
         (std::uint64_t{found->LastWritten.dwHighDateTime} << 32) | found->LastWritten.dwLowDateTime;
-    kept.comment = found->Comment != nullptr ? found->Comment : L"";
+    kept.comment = toUtf8(found->Comment != nullptr ? found->Comment : L"");
+    kept.user = found->UserName != nullptr ? found->UserName : L"";
     // Windows hands back a generic credential's secret: someone's password.
     wipe(found->CredentialBlob, found->CredentialBlobSize);
     CredFree(found);
     return 0;
 }
 
-// The comment that tells one run's credential from another's, and from the user's.
-Utf16 commentOf(const std::string& mark) {
-    return L"Morvelan " + toUtf16(mark);
+// Whether kept is the credential of the run with that mark: a mark tells one run's credential
+// from another's, and from the user's.
+bool ownedBy(const Kept& kept, const std::string& mark) {
+    const std::optional<CommentRead> read = readComment(kept.comment);
+    return read && read->mark == mark;
 }
 
 // Not a secret: a mark only has to differ from the marks of other runs.
@@ -54,10 +58,10 @@ std::string newMark() {
     return hexUpper(bytes, sizeof bytes);
 }
 
-unsigned long write(const OwnCredential& own, const std::string& user,
+unsigned long write(const OwnCredential& own, const ClientId& client, const std::string& user,
                     const std::string& password) {
     const Utf16 name = toUtf16(own.target);
-    Utf16 comment = commentOf(own.mark);
+    Utf16 comment = toUtf16(credentialComment(own.mark, client));
     Utf16 userName = toUtf16(user);
     Utf16 secret = toUtf16(password);
     CREDENTIALW credential{};
@@ -75,13 +79,70 @@ unsigned long write(const OwnCredential& own, const std::string& user,
     return error;
 }
 
+// Whether the client a run's credential names still runs. Where Windows cannot tell, it is
+// taken to run: a session as another user is worse than a refused run.
+bool servesRunningClient(const Kept& kept) {
+    const std::optional<CommentRead> read = readComment(kept.comment);
+    if (!read || read->client.id == 0) {
+        return false;
+    }
+    HANDLE process =
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, read->client.id);
+    if (process == nullptr) {
+        return GetLastError() != ERROR_INVALID_PARAMETER; // no process has that id
+    }
+    // Another process that has the id since is not the client.
+    const bool runs = processCreated(process) == read->client.created &&
+                      WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+}
+
+// The user of a running session that kept serves, when it is another than user; Windows
+// compares user names without regard to case.
+bool heldByAnother(const Kept& kept, const std::string& user) {
+    return kept.persist == CRED_PERSIST_SESSION &&
+           CompareStringOrdinal(kept.user.c_str(), -1, toUtf16(user).c_str(), -1, TRUE) !=
+               CSTR_EQUAL &&
+           servesRunningClient(kept);
+}
+
+// The name of the turns for target: the logon session's id, which keeps other logons' runs
+// (their credentials are their own) out, and a hash of the target as Credential Manager compares
+// it, without regard to case, so that the name is short and plain whatever the host holds.
+unsigned long turnName(const std::string& target, Utf16& name) {
+    Utf16 upper = toUtf16(target);
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    std::uint64_t ids[2] = {0, 14695981039346656037ULL}; // the logon session, FNV-1a
+    for (const wchar_t c : upper) {
+        ids[1] = (ids[1] ^ static_cast<std::uint16_t>(c)) * 1099511628211ULL;
+    }
+    HANDLE token = nullptr;
+    TOKEN_STATISTICS statistics{};
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return GetLastError();
+    }
+    const DWORD error =
+        GetTokenInformation(token, TokenStatistics, &statistics, sizeof statistics, &size)
+            ? 0
+            : GetLastError();
+    CloseHandle(token);
+    const LUID& logon = statistics.AuthenticationId;
+    ids[0] = (std::uint64_t{static_cast<std::uint32_t>(logon.HighPart)} << 32) | logon.LowPart;
+    name = L"Local\\Morvelan " +
+           toUtf16(hexUpper(reinterpret_cast<const unsigned char*>(ids), sizeof ids));
+    return error;
+}
+
 } // namespace
 
-CredentialOutcome storeCredential(const std::string& target, const std::string& user,
-                                  const std::string& password, bool generic) {
+CredentialOutcome checkCredential(const std::string& target, const std::string& user,
+                                  bool generic) {
     const Utf16 name = toUtf16(target);
     const DWORD type = generic ? CRED_TYPE_GENERIC : CRED_TYPE_DOMAIN_PASSWORD;
-    CredentialOutcome outcome{CredentialResult::stored, 0, false, {target, type, 0, newMark()}};
+    CredentialOutcome outcome{CredentialResult::stored,    0, false, {}, false,
+                              {target, type, 0, newMark()}};
     Kept domain;
     Kept other;
     if ((outcome.error = lookUp(name, CRED_TYPE_DOMAIN_PASSWORD, domain)) != 0 ||
@@ -95,22 +156,43 @@ CredentialOutcome storeCredential(const std::string& target, const std::string& 
         outcome.result = CredentialResult::saved;
         return outcome;
     }
-    if ((outcome.error = write(outcome.credential, user, password)) != 0) {
-        outcome.result = CredentialResult::write_failed;
-        return outcome;
+    for (const Kept* kept : {&domain, &other}) {
+        if (heldByAnother(*kept, user)) {
+            outcome.result = CredentialResult::held;
+            outcome.holder = toUtf8(kept->user);
+            return outcome;
+        }
     }
     // An earlier run's one of the other type would leave the client two passwords to choose
     // from.
-    if ((generic ? domain : other).persist != 0) {
-        CredDeleteW(name.c_str(), generic ? CRED_TYPE_DOMAIN_PASSWORD : CRED_TYPE_GENERIC, 0);
+    outcome.otherType = (generic ? domain : other).persist != 0;
+    return outcome;
+}
+
+void storeCredential(CredentialOutcome& checked, const std::string& user,
+                     const std::string& password, const ClientId& client) {
+    OwnCredential& own = checked.credential;
+    const Utf16 name = toUtf16(own.target);
+    if ((checked.error = write(own, client, user, password)) != 0) {
+        checked.result = CredentialResult::write_failed;
+        return;
+    }
+    if (checked.otherType) {
+        CredDeleteW(name.c_str(),
+                    own.type == CRED_TYPE_GENERIC ? CRED_TYPE_DOMAIN_PASSWORD : CRED_TYPE_GENERIC,
+                    0);
     }
     // Its time of writing as well: rewritten since, even with this comment, it is no longer
     // this run's.
     Kept written;
-    if (lookUp(name, type, written) == 0 && written.comment == commentOf(outcome.credential.mark)) {
-        outcome.credential.written = written.written;
+    if ((checked.error = lookUp(name, own.type, written)) == 0 && written.persist == 0) {
+        checked.error = ERROR_NOT_FOUND;
     }
-    return outcome;
+    if (checked.error == 0 && !ownedBy(written, own.mark)) {
+        checked.result = CredentialResult::replaced;
+    } else if (checked.error == 0) {
+        own.written = written.written;
+    }
 }
 
 bool removeOwnCredential(const OwnCredential& own) {
@@ -118,8 +200,35 @@ bool removeOwnCredential(const OwnCredential& own) {
     Kept kept;
     // A later run for the same host has replaced it for a client of its own, or the user has.
     if (lookUp(name, own.type, kept) != 0 || kept.persist != CRED_PERSIST_SESSION ||
-        kept.written != own.written || kept.comment != commentOf(own.mark)) {
+        kept.written != own.written || !ownedBy(kept, own.mark)) {
         return false;
     }
     return CredDeleteW(name.c_str(), own.type, 0) != 0;
+}
+
+HostTurn::HostTurn(const std::string& target) {
+    Utf16 name;
+    if ((error = turnName(target, name)) != 0) {
+        return;
+    }
+    if ((mutex = CreateMutexW(nullptr, FALSE, name.c_str())) == nullptr) {
+        error = GetLastError();
+        return;
+    }
+    // A run's turn lasts a moment; one not over within a minute is stuck, and the next run
+    // says so rather than wait for ever.
+    const DWORD waited = WaitForSingleObject(mutex, 60000);
+    // An abandoned turn is this run's: the run that had it has ended.
+    error = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? 0
+            : waited == WAIT_TIMEOUT                            ? ERROR_TIMEOUT
+                                                                : GetLastError();
+}
+
+HostTurn::~HostTurn() {
+    if (mutex != nullptr) {
+        if (error == 0) {
+            ReleaseMutex(mutex);
+        }
+        CloseHandle(mutex);
+    }
 }

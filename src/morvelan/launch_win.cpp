@@ -22,8 +22,14 @@ int saveOnly(const CONFIG_DATA& values) {
 }
 
 int cannotStart(const std::optional<std::string>& mstscPath, unsigned long error) {
-    return fail("Error: Cannot start the Remote Desktop client " + mstscPath.value_or("mstsc.exe") +
-                " (" + windowsError(error) + ").");
+    const std::string client = mstscPath.value_or("mstsc.exe");
+    const std::string why = " (" + windowsError(error) + ").";
+    // Since Windows 11 23H2 the client can be uninstalled; the bare error would not say so.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return fail("Error: The Remote Desktop client is not installed: Windows finds no " +
+                    client + why);
+    }
+    return fail("Error: Cannot start the Remote Desktop client " + client + why);
 }
 
 int launch(const CONFIG_DATA& values) {
@@ -49,7 +55,7 @@ int launch(const CONFIG_DATA& values) {
 // Why the password could not be stored under target; nothing has been started. client is
 // the command line that would have started the client; guarded, whether Credential Guard runs.
 std::string notStored(const CredentialOutcome& outcome, const std::string& target,
-                      const std::string& client, bool guarded) {
+                      const std::string& client, bool guarded, const std::string& user) {
     const std::string why = " (" + windowsError(outcome.error) + "); nothing was started.";
     const std::string saved = "Error: Credential Manager holds a saved credential " + target +
                               ", which is left as it is; nothing was started.";
@@ -62,18 +68,26 @@ std::string notStored(const CredentialOutcome& outcome, const std::string& targe
         }
         return saved + " To use it, run " + client +
                "; to replace it, remove it first with cmdkey /delete:" + target + ".";
+    case CredentialResult::held:
+        return "Error: A session to " + target.substr(kTargetPrefix.size()) + " as " +
+               outcome.holder + " is still running, and the client finds one password for " +
+               "each host: this run, as " + user + ", can start once that session has ended; " +
+               "nothing was stored or started.";
     case CredentialResult::lookup_failed:
         return "Error: Cannot look up " + target + " in Credential Manager" + why;
+    case CredentialResult::replaced:
+        return "Error: Another program wrote " + target + " in Credential Manager as this run " +
+               "stored the password there, and the client would find that one; it is left as " +
+               "it is, and nothing was started.";
     default:
         return "Error: Cannot store the password in Credential Manager as " + target + why;
     }
 }
 
 // The client is started; its watcher removes the credential once it ends.
-void watch(void* client, const OwnCredential& own) {
+void watch(void* client, const OwnCredential& own, unsigned long readBack) {
     // Without its time of writing, nothing could tell this run's credential from a later one.
-    if (const unsigned long error =
-            own.written != 0 ? startWatcher(client, own) : DWORD{ERROR_NOT_FOUND}) {
+    if (const unsigned long error = readBack != 0 ? readBack : startWatcher(client, own)) {
         // Not the run's failure: the session starts all the same.
         logline("The password stays in Credential Manager as " + own.target +
                 " until you log off: nothing could be started to remove it when the client " +
@@ -82,26 +96,54 @@ void watch(void* client, const OwnCredential& own) {
     CloseHandle(client);
 }
 
+// The password is stored for the client on hold, which then runs; the message when it cannot.
+std::optional<std::string> storeForClient(CredentialOutcome& checked, const CONFIG_DATA& values,
+                                          const std::string& user, HeldClient& client) {
+    storeCredential(checked, user, values.password, client.id);
+    if (checked.result != CredentialResult::stored) {
+        // It never ran: nothing of it is left, and no credential for it either.
+        TerminateProcess(client.process, kExitFailed);
+        CloseHandle(client.thread);
+        CloseHandle(client.process);
+        return notStored(checked, checked.credential.target, directCommandLine(values), false,
+                         user);
+    }
+    resumeClient(client);
+    return std::nullopt;
+}
+
 // "-n": the client finds the password in Credential Manager, so no file is written anywhere.
 // Where Credential Guard runs, the client sends a generic credential, and no other.
 int launchDirect(CONFIG_DATA& values) {
     const std::string target = credentialTarget(values.full_address);
+    const std::string user = credentialUser(values.domain, values.username);
     const bool guarded = credentialGuardRunning();
-    const CredentialOutcome stored = storeCredential(
-        target, credentialUser(values.domain, values.username), values.password, guarded);
-    wipe(values.password);
-    if (stored.result != CredentialResult::stored) {
-        return fail(notStored(stored, target, directCommandLine(values), guarded));
+    // From the look-up to the client's start, so that two runs at once cannot both find the
+    // name free and one client log in as the other's user.
+    const HostTurn turn(target);
+    if (turn.error != 0) {
+        wipe(values.password);
+        return fail("Error: Another run for " + target +
+                    " in Credential Manager has not ended its turn (" + windowsError(turn.error) +
+                    "); nothing was stored or started.");
+    }
+    CredentialOutcome checked = checkCredential(target, user, guarded);
+    if (checked.result != CredentialResult::stored) {
+        wipe(values.password);
+        return fail(notStored(checked, target, directCommandLine(values), guarded, user));
     }
     const std::optional<std::string> mstsc_path = findMstscPath();
-    void* client = nullptr;
-    const unsigned long error = startClient(mstsc_path, directCommandLine(values), &client);
-    if (error != 0) {
-        // Nobody will use it, and it holds the password.
-        removeOwnCredential(stored.credential);
+    HeldClient client;
+    if (const unsigned long error = startClient(mstsc_path, directCommandLine(values), &client)) {
+        wipe(values.password);
         return cannotStart(mstsc_path, error);
     }
-    watch(client, stored.credential);
+    const std::optional<std::string> message = storeForClient(checked, values, user, client);
+    wipe(values.password);
+    if (message) {
+        return fail(*message);
+    }
+    watch(client.process, checked.credential, checked.error);
     return 0;
 }
 

@@ -30,6 +30,9 @@ std::string clientCommandLine(std::string_view cfgFile);
 // or full screen, then the administrative session and every monitor when asked for.
 std::string directCommandLine(const CONFIG_DATA& data);
 
+// What the client's credential names begin with.
+constexpr std::string_view kTargetPrefix = "TERMSRV/";
+
 // The name under which the client looks up the host's password in Credential Manager:
 // "TERMSRV/" and the host as given, without its port.
 std::string credentialTarget(std::string_view host);
@@ -39,6 +42,12 @@ std::string credentialUser(std::string_view domain, std::string_view user);
 
 // A Windows error code as people look it up: decimal, or hexadecimal for HRESULT-style codes.
 std::string windowsError(unsigned long code);
+
+// A process as no other can be taken for it: an id is reused once its process has ended.
+struct ClientId {
+    unsigned long id = 0;
+    std::uint64_t created = 0; // its creation time, as Windows gives it
+};
 
 // A credential a run wrote for its client, as the watcher of that client knows it.
 struct OwnCredential {
@@ -61,6 +70,16 @@ struct WatchRequest {
 constexpr std::string_view kWatchWord = "--watch-client";
 
 std::string watchArguments(const WatchRequest& request);
+
+// The comment of a run's credential: its mark and the client it serves.
+std::string credentialComment(std::string_view mark, const ClientId& client);
+
+// A comment that credentialComment wrote, read back; an earlier release's names no client.
+struct CommentRead {
+    std::string mark;
+    ClientId client;
+};
+std::optional<CommentRead> readComment(std::string_view comment);
 
 // The request of a tail that watchArguments wrote; nothing for any other tail.
 std::optional<WatchRequest> parseWatch(std::string_view tail);
@@ -85,16 +104,30 @@ extern bool quiet;
 // Reports the usage text and gives status back.
 int Usage(int status);
 
-// The client's full path under the Windows directory, or nothing when Windows cannot say.
+// The native client's full path under the Windows directory, or nothing when Windows cannot say.
 std::optional<std::string> findMstscPath();
+
+// Whether the run is a 32-bit process on 64-bit Windows, where system32 is SysWOW64.
+bool underWow64();
 
 // Writes text and a line end to standard output alone, for what needs no message box.
 void logline(std::string_view text);
 
+// A client started on hold: its credential names it before it runs, and the caller then lets
+// it run (resumeClient) or ends it.
+struct HeldClient {
+    void* process = nullptr;
+    void* thread = nullptr;
+    ClientId id;
+};
+
 // Starts the client with that command line without waiting for it; 0, or the Windows error.
-// When process is given, it receives the client's process handle, which the caller closes.
+// When held is given, the client is started on hold, and the caller closes its handles.
 unsigned long startClient(const std::optional<std::string>& mstscPath,
-                          const std::string& commandLine, void** process = nullptr);
+                          const std::string& commandLine, HeldClient* held = nullptr);
+
+// Lets a client on hold run, and closes its thread's handle.
+void resumeClient(HeldClient& held);
 
 // Whether Credential Guard runs, which keeps the client from sending saved Windows
 // credentials; false where Windows cannot tell.
@@ -103,23 +136,47 @@ bool credentialGuardRunning();
 enum class CredentialResult {
     stored,
     saved,         // a credential for the target is kept beyond this logon session: the user's
+    held,          // a session of another user, started by another run, still uses it
     lookup_failed, // Credential Manager could not be asked
     write_failed,
+    replaced, // another program wrote the target as this run did; this run's is gone
 };
 
 struct CredentialOutcome {
     CredentialResult result;
-    unsigned long error;      // the Windows error, when the look-up or the write failed
-    bool savedDomain;         // saved: the user's credential is a domain password
-    OwnCredential credential; // stored: what this run wrote
+    unsigned long error; // the Windows error, when the look-up, the write or the read-back failed
+    bool savedDomain;    // saved: the user's credential is a domain password
+    std::string holder;  // held: the user of that session
+    bool otherType;      // an earlier session credential of the other type is there
+    OwnCredential credential; // stored: what this run wrote, its time of writing 0 where the
+                              // read-back failed
 };
+
+// Whether this run may store its password under target for user: not over one the user saved,
+// nor while another user's session, started by another run, still uses the credential there.
+// Runs for one target take turns (HostTurn) from this look-up to the client's start.
+CredentialOutcome checkCredential(const std::string& target, const std::string& user, bool generic);
 
 // Stores the password for the client in Credential Manager for this logon session: as a
 // domain password, which only Windows reads back, or where generic, as a generic credential,
-// which Credential Guard lets the client send. Credentials of earlier runs for the target are
-// replaced; one the user saved is left as it is, and nothing is stored then.
-CredentialOutcome storeCredential(const std::string& target, const std::string& user,
-                                  const std::string& password, bool generic);
+// which Credential Guard lets the client send. It replaces the credentials of earlier runs that
+// checkCredential allowed, and names the client it serves.
+void storeCredential(CredentialOutcome& checked, const std::string& user,
+                     const std::string& password, const ClientId& client);
+
+// Runs for one credential's target in this logon session, one at a time; 0, or the Windows error
+// when the turn cannot be had.
+struct HostTurn {
+    void* mutex = nullptr;
+    unsigned long error = 0;
+    explicit HostTurn(const std::string& target);
+    HostTurn(const HostTurn&) = delete;
+    HostTurn& operator=(const HostTurn&) = delete;
+    ~HostTurn();
+};
+
+// The creation time of a process, or 0 when Windows cannot say.
+std::uint64_t processCreated(void* process);
 
 // Removes the credential, if it is still the one its run wrote; whether it did.
 bool removeOwnCredential(const OwnCredential& own);

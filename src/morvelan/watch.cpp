@@ -6,6 +6,9 @@
 
 namespace {
 
+constexpr std::uint64_t kAny = std::numeric_limits<std::uint64_t>::max();
+constexpr std::uint64_t kProcessId = std::numeric_limits<std::uint32_t>::max();
+
 // The word up to the next blank; text then begins after that blank.
 std::string_view nextWord(std::string_view& text) {
     const std::size_t end = std::min(text.find(' '), text.size());
@@ -42,8 +45,6 @@ std::string watchArguments(const WatchRequest& request) {
 }
 
 std::optional<WatchRequest> parseWatch(std::string_view tail) {
-    static constexpr std::uint64_t kAny = std::numeric_limits<std::uint64_t>::max();
-    static constexpr std::uint64_t kProcessId = std::numeric_limits<std::uint32_t>::max();
     if (nextWord(tail) != kWatchWord) {
         return std::nullopt;
     }
@@ -59,11 +60,31 @@ std::optional<WatchRequest> parseWatch(std::string_view tail) {
     own.mark = nextWord(tail);
     own.target = tail;
     // Only a name the program itself gives a credential, as a single word.
-    if (!isMark(own.mark) || own.target.rfind("TERMSRV/", 0) != 0 ||
+    if (!isMark(own.mark) || own.target.rfind(kTargetPrefix, 0) != 0 ||
         own.target.find(' ') != std::string::npos) {
         return std::nullopt;
     }
     request.clientId = static_cast<unsigned long>(id);
     own.type = static_cast<unsigned long>(type);
     return request;
+}
+
+std::string credentialComment(std::string_view mark, const ClientId& client) {
+    return "Morvelan " + std::string(mark) + ' ' + std::to_string(client.id) + ' ' +
+           std::to_string(client.created);
+}
+
+std::optional<CommentRead> readComment(std::string_view comment) {
+    CommentRead read;
+    std::uint64_t id = 0;
+    if (nextWord(comment) != "Morvelan" || !isMark(read.mark = nextWord(comment))) {
+        return std::nullopt;
+    }
+    if (!comment.empty() &&
+        (!readNumber(nextWord(comment), kProcessId, id) ||
+         !readNumber(nextWord(comment), kAny, read.client.created) || !comment.empty())) {
+        return std::nullopt;
+    }
+    read.client.id = static_cast<unsigned long>(id);
+    return read;
 }

@@ -19,6 +19,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,15 +62,18 @@ std::wstring credentialsLeft() {
     return lines;
 }
 
-// store TYPE PERSIST TARGET USER SECRET: a credential as the user or another program left it.
+// store TYPE PERSIST TARGET USER SECRET [COMMENT]: a credential as the user, another program
+// or a run left it.
 int storeCredential(char** argv) {
     const std::wstring target = toUtf16(argv[4]), user = toUtf16(argv[5]);
+    std::wstring comment = toUtf16(argv[7] != nullptr ? argv[7] : "");
     std::wstring secret = toUtf16(argv[6]);
     CREDENTIALW credential{};
     credential.Type = std::strtoul(argv[2], nullptr, 10);
     credential.Persist = std::strtoul(argv[3], nullptr, 10);
     credential.TargetName = const_cast<wchar_t*>(target.c_str());
     credential.UserName = const_cast<wchar_t*>(user.c_str());
+    credential.Comment = comment.data();
     credential.CredentialBlobSize = static_cast<DWORD>(2 * secret.size());
     credential.CredentialBlob = reinterpret_cast<BYTE*>(secret.data());
     return CredWriteW(&credential, 0) ? 0 : 1;
@@ -93,7 +97,7 @@ Found credentialFound(const std::wstring& target) {
                          found->LastWritten.dwLowDateTime};
             const std::wstring comment = found->Comment != nullptr ? found->Comment : L"";
             if (comment.rfind(L"Morvelan ", 0) == 0) {
-                it.mark = comment.substr(9);
+                it.mark = comment.substr(9, 16);
             }
             CredFree(found);
             return it;
@@ -129,10 +133,31 @@ std::string credentialsFound(const std::wstring& line) {
                                                          : "another one");
 }
 
+// SysWOW64's client, as on 64-bit Windows: it starts the native one on its own command line and
+// ends at once, leaving a note that it ran.
+bool relaunched(std::wstring line) {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (lowerAscii(toUtf8(path)).find("syswow64") == std::string::npos) {
+        return false;
+    }
+    std::ofstream("syswow64-client") << toUtf8(line);
+    STARTUPINFOW startInfo{};
+    startInfo.cb = sizeof startInfo;
+    PROCESS_INFORMATION started{};
+    GetSystemDirectoryW(path, MAX_PATH);
+    CreateProcessW((std::wstring(path) + L"\\mstsc.exe").c_str(), line.data(), nullptr, nullptr,
+                   FALSE, 0, nullptr, nullptr, &startInfo, &started);
+    return true;
+}
+
 // The client records its command line in <pid>.cmd and the file it read in <pid>.got, in its
 // current folder: the case's.
 int client() {
     const std::wstring line = GetCommandLineW();
+    if (relaunched(line)) {
+        return 0;
+    }
     const std::size_t open = line.find(L'"');
     // A real client takes a moment to start before it reads its file.
     Sleep(std::strtoul(variable("MORVELAN_CLIENT_DELAY"), nullptr, 10));
@@ -188,18 +213,7 @@ int run(const char* file) {
     std::string statuses;
     int run = 0;
     std::wstring ended;
-    for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
-        std::wstring line = typedWatcher(item, ended);
-        SetEnvironmentVariableW(L"MORVELAN_RUN", std::to_wstring(++run).c_str());
-        STARTUPINFOW startInfo{};
-        startInfo.cb = sizeof startInfo;
-        PROCESS_INFORMATION started{};
-        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                            nullptr, nullptr, &startInfo, &started)) {
-            return 99;
-        }
-        AssignProcessToJobObject(job, started.hProcess);
-        ResumeThread(started.hThread);
+    auto finish = [&](const PROCESS_INFORMATION& started) {
         WaitForSingleObject(started.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(started.hProcess, &code);
@@ -212,6 +226,33 @@ int run(const char* file) {
         const bool noEcho = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) &&
                             (mode & ENABLE_ECHO_INPUT) == 0;
         statuses += std::to_string(code) + (noEcho ? " (console left without echo)\n" : "\n");
+    };
+    // MORVELAN_TOGETHER: the runs start at one moment, as a script's may.
+    const bool together = GetEnvironmentVariableW(L"MORVELAN_TOGETHER", nullptr, 0) != 0;
+    std::vector<PROCESS_INFORMATION> waiting;
+    for (item += 3; *item != L'\0'; item += std::wcslen(item) + 1) {
+        std::wstring line = typedWatcher(item, ended);
+        SetEnvironmentVariableW(L"MORVELAN_RUN", std::to_wstring(++run).c_str());
+        STARTUPINFOW startInfo{};
+        startInfo.cb = sizeof startInfo;
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                            nullptr, nullptr, &startInfo, &started)) {
+            return 99;
+        }
+        AssignProcessToJobObject(job, started.hProcess);
+        waiting.push_back(started);
+        if (!together) {
+            ResumeThread(started.hThread);
+            finish(started);
+            waiting.clear();
+        }
+    }
+    for (const PROCESS_INFORMATION& started : waiting) {
+        ResumeThread(started.hThread);
+    }
+    for (const PROCESS_INFORMATION& started : waiting) {
+        finish(started);
     }
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION processes{};
     while (QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &processes,
@@ -282,7 +323,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[0], "mstsc.exe") == 0) {
         return client();
     }
-    if (argc == 7 && std::strcmp(argv[1], "store") == 0) {
+    if (argc >= 7 && std::strcmp(argv[1], "store") == 0) {
         return storeCredential(argv);
     }
     if (argc >= 4 && std::strcmp(argv[1], "cert") == 0) {

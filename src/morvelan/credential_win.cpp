@@ -184,15 +184,16 @@ void storeCredential(CredentialOutcome& checked, const std::string& user,
     }
     // Its time of writing as well: rewritten since, even with this comment, it is no longer
     // this run's.
+    // A failed read-back leaves the time 0 and the error, which the run reports.
     Kept written;
-    if ((checked.error = lookUp(name, own.type, written)) == 0 && written.persist == 0) {
-        checked.error = ERROR_NOT_FOUND;
+    if ((checked.error = lookUp(name, own.type, written)) != 0) {
+        return;
     }
-    if (checked.error == 0 && !ownedBy(written, own.mark)) {
+    if (written.persist == 0 || !ownedBy(written, own.mark)) {
         checked.result = CredentialResult::replaced;
-    } else if (checked.error == 0) {
-        own.written = written.written;
+        return;
     }
+    own.written = written.written;
 }
 
 bool removeOwnCredential(const OwnCredential& own) {

@@ -76,9 +76,9 @@ std::string notStored(const CredentialOutcome& outcome, const std::string& targe
     case CredentialResult::lookup_failed:
         return "Error: Cannot look up " + target + " in Credential Manager" + why;
     case CredentialResult::replaced:
-        return "Error: Another program wrote " + target + " in Credential Manager as this run " +
-               "stored the password there, and the client would find that one; it is left as " +
-               "it is, and nothing was started.";
+        return "Error: Another program changed " + target + " in Credential Manager as this " +
+               "run stored the password there, so the client would not find this run's; it is " +
+               "left as it is, and nothing was started.";
     default:
         return "Error: Cannot store the password in Credential Manager as " + target + why;
     }

@@ -139,7 +139,7 @@ enum class CredentialResult {
     held,          // a session of another user, started by another run, still uses it
     lookup_failed, // Credential Manager could not be asked
     write_failed,
-    replaced, // another program wrote the target as this run did; this run's is gone
+    replaced, // another program changed the target as this run wrote it; this run's is gone
 };
 
 struct CredentialOutcome {

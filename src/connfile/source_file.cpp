@@ -2,7 +2,6 @@
 #include "connfile.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <set>
 
 namespace {
@@ -42,26 +41,6 @@ textLines(std::string_view bytes,
     return lines;
 }
 
-// A 32-bit integer in decimal, as the client reads one: an optional minus sign, then digits.
-bool isDecimal(std::string_view value) {
-    const bool negative = !value.empty() && value[0] == '-';
-    value.remove_prefix(negative ? 1 : 0);
-    const long long limit = negative ? 2147483648LL : 2147483647LL;
-    long long number = 0;
-    for (const char c : value) {
-        number = number * 10 + (c - '0');
-        if (c < '0' || c > '9' || number > limit) {
-            return false;
-        }
-    }
-    return !value.empty();
-}
-
-bool isHexBytes(std::string_view value) {
-    return value.size() % 2 == 0 &&
-           value.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
-}
-
 // The names of settings are printable ASCII. A blank at either end, or a byte-order mark, would
 // make a second name that a reader trimming it takes for the first: two values, one signed.
 bool isName(std::string_view name) {
@@ -81,15 +60,16 @@ SourceFault parseLine(std::string_view line, FileSetting& setting) {
     setting = {lowerAscii(line.substr(0, colon)), line[colon + 1],
                std::string(line.substr(colon + 3))};
     if (setting.type == 'i') {
-        if (!isDecimal(setting.value)) {
+        const std::optional<std::int32_t> number = readInt32(setting.value, DecimalForm::integer);
+        if (!number) {
             return SourceFault::not_integer;
         }
         // Written as the client writes numbers, so that a signed "007" is the same text to
         // every reader.
-        setting.value = std::to_string(std::strtol(setting.value.c_str(), nullptr, 10));
+        setting.value = std::to_string(*number);
     }
-    return setting.type == 'b' && !isHexBytes(setting.value) ? SourceFault::not_hex
-                                                             : SourceFault::none;
+    const bool hexBytes = setting.value.size() % 2 == 0 && isHexDigits(setting.value);
+    return setting.type == 'b' && !hexBytes ? SourceFault::not_hex : SourceFault::none;
 }
 
 const RecordLine* recordLine(std::string_view name) {
@@ -194,8 +174,7 @@ void applySettings(const std::vector<FileSetting>& settings, CONFIG_DATA& data,
             data.source_settings.push_back(setting);
         } else if (record->option == nullptr || !given(record->option)) {
             if (record->number != nullptr) {
-                data.*record->number =
-                    static_cast<int>(std::strtol(setting.value.c_str(), nullptr, 10));
+                data.*record->number = readInt32(setting.value, DecimalForm::integer).value_or(0);
             } else {
                 data.*record->text = setting.value;
             }

@@ -48,17 +48,32 @@ bool isName(std::string_view name) {
            std::all_of(name.begin(), name.end(), [](char c) { return c >= ' ' && c <= '~'; });
 }
 
+// Lines the run writes itself where the file may hold stale ones: the password, which the run
+// protects anew; the signature and its scope, which no longer hold once the file changes; and
+// the alternate address, which the client prefers to the address, and which a signed file
+// gets from the run.
+bool isReplaced(std::string_view name) {
+    return name == "password 51" || name == "signscope" || name == "signature" ||
+           name == "alternate full address";
+}
+
 // One line as a setting: "name:type:value", a type of i, s or b, and a value of that type.
 SourceFault parseLine(std::string_view line, FileSetting& setting) {
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos || !isName(line.substr(0, colon)) ||
         line.size() < colon + 3 || line[colon + 2] != ':' ||
-        std::string_view("isb").find(line[colon + 1]) == line.npos ||
-        line.find('\r') != std::string_view::npos) {
+        std::string_view("isb").find(line[colon + 1]) == line.npos) {
         return SourceFault::malformed;
     }
     setting = {lowerAscii(line.substr(0, colon)), line[colon + 1],
                std::string(line.substr(colon + 3))};
+    // Never written, so its value may be anything: a stale file's odd password blob included.
+    if (isReplaced(setting.name)) {
+        return SourceFault::none;
+    }
+    if (setting.value.find('\r') != std::string::npos) {
+        return SourceFault::malformed;
+    }
     if (setting.type == 'i') {
         const std::optional<std::int32_t> number = readInt32(setting.value, DecimalForm::integer);
         if (!number) {
@@ -79,15 +94,6 @@ const RecordLine* recordLine(std::string_view name) {
         }
     }
     return nullptr;
-}
-
-// Lines the run writes itself where the file may hold stale ones: the password, which the run
-// protects anew; the signature and its scope, which no longer hold once the file changes; and
-// the alternate address, which the client prefers to the address, and which a signed file
-// gets from the run.
-bool isReplaced(std::string_view name) {
-    return name == "password 51" || name == "signscope" || name == "signature" ||
-           name == "alternate full address";
 }
 
 bool isDropped(std::string_view name, const CONFIG_DATA& data) {

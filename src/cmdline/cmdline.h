@@ -75,6 +75,11 @@ enum class PasswordInput {
 // LF; leaves no copy of the line behind.
 PasswordInput readPasswordLine(const std::function<int()>& nextByte, std::string& password);
 
+// The same, of what a console gave for the typed line, then readError (0 where the input ended
+// there): a line whose input ended before its line end is the password all the same, one cut
+// short by a failed read is none.
+PasswordInput readTypedLine(std::string_view line, unsigned long readError, std::string& password);
+
 #ifdef _WIN32
 // The password from standard input: the first line of a pipe or a file, or typed at a prompt
 // with echo off on a console. error is the Windows error when the result is read_failed.

@@ -55,33 +55,6 @@ const Option kOptions[] = {
     {"-m", Need::no, Kind::flag, nullptr, nullptr, nullptr, &CONFIG_DATA::use_multimon},
 };
 
-bool isSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// A decimal integer read like the C runtime's atoi, but refused when it does not fit 32 bits.
-bool decimalValue(std::string_view text, int& value) {
-    std::size_t i = 0;
-    while (i < text.size() && isSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT32_MIN) : INT32_MAX;
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) {
-            return false;
-        }
-    }
-    value = static_cast<int>(negative ? -magnitude : magnitude);
-    return true;
-}
-
 // Width, a lower-case "x", height; only the first "x" counts ("800x600x32" is 800 by 600).
 bool applyResolution(const std::string& value, CONFIG_DATA& data) {
     const std::size_t xpos = value.find('x');
@@ -89,14 +62,14 @@ bool applyResolution(const std::string& value, CONFIG_DATA& data) {
         return false;
     }
     const std::string_view text(value);
-    int width = 0;
-    int height = 0;
-    if (!decimalValue(text.substr(0, xpos), width) ||
-        !decimalValue(text.substr(xpos + 1), height)) {
+    // Each read as the C runtime's atoi reads it, but refused when it does not fit 32 bits.
+    const std::optional<std::int32_t> width = readInt32(text.substr(0, xpos), DecimalForm::atoi);
+    const std::optional<std::int32_t> height = readInt32(text.substr(xpos + 1), DecimalForm::atoi);
+    if (!width || !height) {
         return false;
     }
-    data.desktop_width = width;
-    data.desktop_height = height;
+    data.desktop_width = *width;
+    data.desktop_height = *height;
     data.screen_mode_id = 1;
     return true;
 }
@@ -104,8 +77,7 @@ bool applyResolution(const std::string& value, CONFIG_DATA& data) {
 // SHA-1, or SHA-256 as the signing tool takes them and, since July 2026, the trusted-publishers
 // policy lists them.
 bool isThumbprint(std::string_view value) {
-    return (value.size() == 40 || value.size() == 64) &&
-           value.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+    return (value.size() == 40 || value.size() == 64) && isHexDigits(value);
 }
 
 CmdLineResult applyOption(const Option& option, const std::string& value, CONFIG_DATA& data) {

@@ -32,3 +32,15 @@ PasswordInput readPasswordLine(const std::function<int()>& nextByte, std::string
     wipe(line);
     return result;
 }
+
+PasswordInput readTypedLine(std::string_view line, unsigned long readError, std::string& password) {
+    std::size_t next = 0;
+    return readPasswordLine(
+        [line, &next, readError] {
+            if (next < line.size()) {
+                return static_cast<int>(static_cast<unsigned char>(line[next++]));
+            }
+            return readError != 0 ? kReadFailed : kEndOfInput;
+        },
+        password);
+}

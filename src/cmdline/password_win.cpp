@@ -94,15 +94,7 @@ PasswordInput readPassword(std::string& password, unsigned long& error) {
     PasswordInput result = PasswordInput::ok;
     if (GetConsoleMode(in, &consoleMode)) {
         std::string line = typedLine(in, readError);
-        std::size_t next = 0;
-        result = readPasswordLine(
-            [&line, &next, readError] {
-                if (next < line.size()) {
-                    return static_cast<int>(static_cast<unsigned char>(line[next++]));
-                }
-                return readError != 0 ? kReadFailed : kEndOfInput;
-            },
-            password);
+        result = readTypedLine(line, readError, password);
         wipe(line);
     } else {
         result = pipedLine(in, password, readError);

@@ -2,7 +2,6 @@
 #include "connfile.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <set>
 
 namespace {
@@ -42,63 +41,11 @@ textLines(std::string_view bytes,
     return lines;
 }
 
-// A 32-bit integer in decimal, as the client reads one: an optional minus sign, then digits.
-bool isDecimal(std::string_view value) {
-    const bool negative = !value.empty() && value[0] == '-';
-    value.remove_prefix(negative ? 1 : 0);
-    const long long limit = negative ? 2147483648LL : 2147483647LL;
-    long long number = 0;
-    for (const char c : value) {
-        number = number * 10 + (c - '0');
-        if (c < '0' || c > '9' || number > limit) {
-            return false;
-        }
-    }
-    return !value.empty();
-}
-
-bool isHexBytes(std::string_view value) {
-    return value.size() % 2 == 0 &&
-           value.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
-}
-
 // The names of settings are printable ASCII. A blank at either end, or a byte-order mark, would
 // make a second name that a reader trimming it takes for the first: two values, one signed.
 bool isName(std::string_view name) {
     return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
            std::all_of(name.begin(), name.end(), [](char c) { return c >= ' ' && c <= '~'; });
-}
-
-// One line as a setting: "name:type:value", a type of i, s or b, and a value of that type.
-SourceFault parseLine(std::string_view line, FileSetting& setting) {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos || !isName(line.substr(0, colon)) ||
-        line.size() < colon + 3 || line[colon + 2] != ':' ||
-        std::string_view("isb").find(line[colon + 1]) == line.npos ||
-        line.find('\r') != std::string_view::npos) {
-        return SourceFault::malformed;
-    }
-    setting = {lowerAscii(line.substr(0, colon)), line[colon + 1],
-               std::string(line.substr(colon + 3))};
-    if (setting.type == 'i') {
-        if (!isDecimal(setting.value)) {
-            return SourceFault::not_integer;
-        }
-        // Written as the client writes numbers, so that a signed "007" is the same text to
-        // every reader.
-        setting.value = std::to_string(std::strtol(setting.value.c_str(), nullptr, 10));
-    }
-    return setting.type == 'b' && !isHexBytes(setting.value) ? SourceFault::not_hex
-                                                             : SourceFault::none;
-}
-
-const RecordLine* recordLine(std::string_view name) {
-    for (const RecordLine& record : kRecordLines) {
-        if (name == record.name) {
-            return &record;
-        }
-    }
-    return nullptr;
 }
 
 // Lines the run writes itself where the file may hold stale ones: the password, which the run
@@ -108,6 +55,45 @@ const RecordLine* recordLine(std::string_view name) {
 bool isReplaced(std::string_view name) {
     return name == "password 51" || name == "signscope" || name == "signature" ||
            name == "alternate full address";
+}
+
+// One line as a setting: "name:type:value", a type of i, s or b, and a value of that type.
+SourceFault parseLine(std::string_view line, FileSetting& setting) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || !isName(line.substr(0, colon)) ||
+        line.size() < colon + 3 || line[colon + 2] != ':' ||
+        std::string_view("isb").find(line[colon + 1]) == line.npos) {
+        return SourceFault::malformed;
+    }
+    setting = {lowerAscii(line.substr(0, colon)), line[colon + 1],
+               std::string(line.substr(colon + 3))};
+    // Never written, so its value may be anything: a stale file's odd password blob included.
+    if (isReplaced(setting.name)) {
+        return SourceFault::none;
+    }
+    if (setting.value.find('\r') != std::string::npos) {
+        return SourceFault::malformed;
+    }
+    if (setting.type == 'i') {
+        const std::optional<std::int32_t> number = readInt32(setting.value, DecimalForm::integer);
+        if (!number) {
+            return SourceFault::not_integer;
+        }
+        // Written as the client writes numbers, so that a signed "007" is the same text to
+        // every reader.
+        setting.value = std::to_string(*number);
+    }
+    const bool hexBytes = setting.value.size() % 2 == 0 && isHexDigits(setting.value);
+    return setting.type == 'b' && !hexBytes ? SourceFault::not_hex : SourceFault::none;
+}
+
+const RecordLine* recordLine(std::string_view name) {
+    for (const RecordLine& record : kRecordLines) {
+        if (name == record.name) {
+            return &record;
+        }
+    }
+    return nullptr;
 }
 
 bool isDropped(std::string_view name, const CONFIG_DATA& data) {
@@ -194,8 +180,7 @@ void applySettings(const std::vector<FileSetting>& settings, CONFIG_DATA& data,
             data.source_settings.push_back(setting);
         } else if (record->option == nullptr || !given(record->option)) {
             if (record->number != nullptr) {
-                data.*record->number =
-                    static_cast<int>(std::strtol(setting.value.c_str(), nullptr, 10));
+                data.*record->number = readInt32(setting.value, DecimalForm::integer).value_or(0);
             } else {
                 data.*record->text = setting.value;
             }

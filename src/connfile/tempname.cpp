@@ -23,18 +23,7 @@ TempPlacement placeTempFile(std::string_view dir, std::string_view prefix, std::
 
 bool isTempFile(std::string_view name) {
     static constexpr std::string_view ext = ".tmp";
-    if (name.size() < ext.size()) {
-        return false;
-    }
-    const std::string_view tail = name.substr(name.size() - ext.size());
-    for (std::size_t i = 0; i < ext.size(); ++i) {
-        const char c = tail[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower != ext[i]) {
-            return false;
-        }
-    }
-    return true;
+    return name.size() >= ext.size() && lowerAscii(name.substr(name.size() - ext.size())) == ext;
 }
 
 std::size_t deviceNameLength(std::string_view name) {
@@ -44,20 +33,17 @@ std::size_t deviceNameLength(std::string_view name) {
     while (!base.empty() && base.back() == ' ') {
         base.remove_suffix(1);
     }
-    std::string upper(base);
-    for (char& c : upper) {
-        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    const std::string_view name3 = std::string_view(upper).substr(0, 3);
-    const std::string_view number = std::string_view(upper).substr(name3.size());
+    const std::string lower = lowerAscii(base);
+    const std::string_view name3 = std::string_view(lower).substr(0, 3);
+    const std::string_view number = std::string_view(lower).substr(name3.size());
     const bool device =
-        number.empty() && (name3 == "CON" || name3 == "PRN" || name3 == "AUX" || name3 == "NUL");
+        number.empty() && (name3 == "con" || name3 == "prn" || name3 == "aux" || name3 == "nul");
     // The ports also take the superscript digits one to three (U+00B9, U+00B2, U+00B3).
-    const bool port = (name3 == "COM" || name3 == "LPT") &&
+    const bool port = (name3 == "com" || name3 == "lpt") &&
                       ((number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
                        number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3");
     // The console's own names, which some systems also read before a dot.
-    const bool console = upper == "CONIN$" || upper == "CONOUT$";
+    const bool console = lower == "conin$" || lower == "conout$";
     return device || port || console ? base.size() : 0;
 }
 

@@ -1,6 +1,8 @@
 // The watcher's command line, written and read back, with no platform calls.
 #include "morvelan.h"
 
+#include "../text/text.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -19,20 +21,15 @@ std::string_view nextWord(std::string_view& text) {
 
 // A decimal number of at most max, digits only.
 bool readNumber(std::string_view word, std::uint64_t max, std::uint64_t& value) {
-    value = 0;
-    for (const char c : word) {
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (c < '0' || c > '9' || digit > max || value > (max - digit) / 10) {
-            return false;
-        }
-        value = value * 10 + digit;
-    }
-    return !word.empty();
+    const std::optional<Decimal> number = readDecimal(word, DecimalForm::digits, max);
+    value = number ? number->magnitude : 0;
+    return number.has_value();
 }
 
+// As a run writes it: upper-case digits, which the credential's comment must match exactly.
 bool isMark(std::string_view word) {
-    return word.size() == kMarkDigits &&
-           word.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+    return word.size() == kMarkDigits && isHexDigits(word) &&
+           word.find_first_of("abcdef") == std::string_view::npos;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Text encodings, hexadecimal, base64 and secret wiping: no platform calls.
+// Text encodings, hexadecimal, ASCII case, base64 and secret wiping: no platform calls.
 #include "text.h"
 
 #include <algorithm>
@@ -145,6 +145,10 @@ std::string bytesFromHex(std::string_view hex) {
         bytes += static_cast<char>(value);
     }
     return bytes;
+}
+
+bool isHexDigits(std::string_view text) {
+    return text.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
 }
 
 std::string base64(std::string_view bytes) {

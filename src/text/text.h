@@ -1,8 +1,9 @@
-// Text helpers every module uses: UTF-8 and UTF-16, the UTF-8 check, hexadecimal, base64 and
-// the wiping of secrets.
+// Text helpers every module uses: UTF-8 and UTF-16, the UTF-8 check, decimal numbers,
+// hexadecimal, ASCII case, base64 and the wiping of secrets.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,9 +30,30 @@ std::string hexUpper(const unsigned char* bytes, std::size_t count);
 // The bytes of an even number of hexadecimal digits, in either case.
 std::string bytesFromHex(std::string_view hex);
 
+// Whether text holds hexadecimal digits alone (0-9, a-f, A-F); an empty text does.
+bool isHexDigits(std::string_view text);
+
+// How a decimal number is written. digits: digits alone. integer: digits after an optional
+// "-", as the client writes a number. atoi: as the C runtime's atoi reads one, blanks and a "+"
+// or "-" first, then the digits up to the first other character, none at all being 0.
+enum class DecimalForm { digits, integer, atoi };
+
+struct Decimal {
+    std::uint64_t magnitude;
+    bool negative;
+};
+
+// The number text holds in that form; nothing when it is not in that form or its magnitude
+// passes max (max + 1 for a negative one, as two's complement holds). Only atoi takes no digit.
+std::optional<Decimal> readDecimal(std::string_view text, DecimalForm form, std::uint64_t max);
+
+// A 32-bit integer in that form.
+std::optional<std::int32_t> readInt32(std::string_view text, DecimalForm form);
+
 std::string base64(std::string_view bytes);
 
-// The text with A to Z in lower case: the names of settings, which are ASCII.
+// The text with A to Z in lower case, every other byte as it is: the names of settings and
+// what Windows compares without regard to case in file names, which are ASCII.
 std::string lowerAscii(std::string_view text);
 
 // Overwrites a secret in a way the optimiser may not drop, then empties it.

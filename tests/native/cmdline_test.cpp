@@ -119,3 +119,11 @@ TEST(CommandLine, FirstOccurrenceAndFaultsInOptionOrder) {
         EXPECT_EQ(data.username, c.user) << c.line;
     }
 }
+
+// A console gives the typed line, then whether its input ended there or a read failed.
+TEST(Password, ATypedLineWithoutItsLineEnd) {
+    std::string password;
+    EXPECT_EQ(readTypedLine("typed", 0, password), PasswordInput::ok);
+    EXPECT_EQ(password, "typed");
+    EXPECT_EQ(readTypedLine("cut", 6, password), PasswordInput::read_failed);
+}

@@ -22,7 +22,6 @@ TEST(Watch, ReadsBackWhatARunWritesAndNothingElse) {
           "--watch-client  4 8 1 0 0123456789ABCDEF TERMSRV/h",
           "--watch-client 4 8 1 0 0123456789abcdef TERMSRV/h",
           "--watch-client 4 8 1 0 0123456789ABCDE TERMSRV/h",
-          "--watch-client 4 8 1 0 0123456789ABCDEF LegacyGeneric:target=h",
           "--watch-client 4 8 1 0 0123456789ABCDEF TERMSRVh",
           "-h 4 8 1 0 0123456789ABCDEF TERMSRV/h"}) {
         EXPECT_FALSE(parseWatch(other).has_value()) << other;

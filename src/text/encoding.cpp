@@ -147,6 +147,10 @@ std::string bytesFromHex(std::string_view hex) {
     return bytes;
 }
 
+bool isHexDigits(std::string_view text) {
+    return text.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+}
+
 std::string base64(std::string_view bytes) {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;

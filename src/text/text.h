@@ -29,6 +29,9 @@ std::string hexUpper(const unsigned char* bytes, std::size_t count);
 // The bytes of an even number of hexadecimal digits, in either case.
 std::string bytesFromHex(std::string_view hex);
 
+// Whether text holds only the digits 0-9, a-f and A-F; true for an empty text.
+bool isHexDigits(std::string_view text);
+
 std::string base64(std::string_view bytes);
 
 // The text with A to Z in lower case: the names of settings, which are ASCII.

@@ -12,7 +12,8 @@ TEST(Policy, AListMayHoldTheCertificateByEitherThumbprintOrByAnEntryThatIsNone) 
         {" ,\t, ", false},
         {"0123456789ABCDEF0123456789ABCDEF01234567", true},
         {std::string(40, '0') + " , sha256:" + std::string(56, 'c') + "89abcdef\t,", true},
-        {std::string(40, '0') + "\t,sha1:" + std::string(64, '0') + " ", false},
+        {" " + std::string(40, '0') + "\t," + std::string(64, '0') + ",\t" + std::string(64, '0'),
+         false},
         // The SHA-256 thumbprint's first 40 digits are not the certificate's SHA-1 one.
         {std::string(40, 'C'), false},
         {std::string(63, '0'), true},

@@ -68,7 +68,7 @@ std::optional<WatchRequest> parseWatch(std::string_view tail);
 
 // Group Policy's three settings over the routes a run may take, as the client reads them.
 struct RoutePolicies {
-    bool signedFiles = true; // "Allow .rdp files from valid publishers ...": no file, signed files
+    bool signedFiles = true;   // "Allow .rdp files from valid publishers ...", which "-n" needs
     bool unsignedFiles = true; // "Allow .rdp files from unknown publishers"
     std::string thumbprints;   // the trusted publishers: the computer's list, a comma, the user's
 };

@@ -20,7 +20,7 @@ std::string_view withoutBlanks(std::string_view text) {
                : text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// sha1 and sha256 in lower case.
+// Whether an entry may name the certificate of sha1 and sha256, given in lower case.
 bool mayName(std::string_view entry, const std::string& sha1, const std::string& sha256) {
     const std::size_t colon = entry.find(':');
     const std::string_view digits =

@@ -180,6 +180,15 @@ struct SignOutcome {
 // silent: no Windows dialog, such as a smart card's PIN prompt.
 SignOutcome signConfig(CONFIG_DATA& data, bool silent);
 
+struct CertificateThumbprints {
+    std::string sha1; // in hexadecimal
+    std::string sha256;
+};
+
+// The thumbprints of the certificate that signConfig finds for the thumbprint of "-c" (either
+// one of them); nothing when it finds none.
+std::optional<CertificateThumbprints> certificateThumbprints(const std::string& thumbprint);
+
 // Protects data.password for the current user into data.password_blob, and wipes the plain
 // password; the Windows error code when the password could not be protected.
 std::optional<unsigned long> cryptPassword(CONFIG_DATA& data);

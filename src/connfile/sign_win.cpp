@@ -9,14 +9,24 @@ namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
-bool hasThumbprint(PCCERT_CONTEXT cert, const std::string& thumbprint) {
-    // Computed rather than read from a property: older systems keep no SHA-256 one.
+// Computed rather than read from a property: older systems keep no SHA-256 one.
+std::string certificateHash(PCCERT_CONTEXT cert, ALG_ID algorithm) {
     BYTE digest[32];
     DWORD size = sizeof digest;
-    const ALG_ID algorithm = thumbprint.size() == 20 ? CALG_SHA1 : CALG_SHA_256;
-    return CryptHashCertificate(0, algorithm, 0, cert->pbCertEncoded, cert->cbCertEncoded, digest,
-                                &size) &&
-           std::string_view(reinterpret_cast<const char*>(digest), size) == thumbprint;
+    if (!CryptHashCertificate(0, algorithm, 0, cert->pbCertEncoded, cert->cbCertEncoded, digest,
+                              &size)) {
+        return {};
+    }
+    return std::string(reinterpret_cast<const char*>(digest), size);
+}
+
+bool hasThumbprint(PCCERT_CONTEXT cert, const std::string& thumbprint) {
+    return certificateHash(cert, thumbprint.size() == 20 ? CALG_SHA1 : CALG_SHA_256) == thumbprint;
+}
+
+std::string hexHash(PCCERT_CONTEXT cert, ALG_ID algorithm) {
+    const std::string hash = certificateHash(cert, algorithm);
+    return hexUpper(reinterpret_cast<const unsigned char*>(hash.data()), hash.size());
 }
 
 // The certificate from the user's "My" store, else the computer's; error says why not.
@@ -106,4 +116,15 @@ SignOutcome signConfig(CONFIG_DATA& data, bool silent) {
     }
     CertFreeCertificateContext(cert);
     return outcome;
+}
+
+std::optional<CertificateThumbprints> certificateThumbprints(const std::string& thumbprint) {
+    DWORD error = 0;
+    PCCERT_CONTEXT cert = findCertificate(bytesFromHex(thumbprint), error);
+    if (cert == nullptr) {
+        return std::nullopt;
+    }
+    CertificateThumbprints found{hexHash(cert, CALG_SHA1), hexHash(cert, CALG_SHA_256)};
+    CertFreeCertificateContext(cert);
+    return found;
 }

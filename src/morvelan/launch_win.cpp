@@ -238,6 +238,13 @@ int WINAPI WinMain([[maybe_unused]] HINSTANCE hinst, [[maybe_unused]] HINSTANCE 
     case CmdLineResult::refused:
         return fail(cmd.message, kExitWrongLine);
     }
+    // Before the password is asked for, and anything stored, written or started; a saved file
+    // may be opened elsewhere.
+    if (values.saveonly == 0) {
+        if (const std::optional<std::string> refusal = policyRefusal(values, cmd.direct)) {
+            return fail(*refusal);
+        }
+    }
     if (!values.source_file.empty()) {
         if (const std::optional<int> status = startFromFile(values, cmd)) {
             return *status;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,6 +85,25 @@ std::optional<CommentRead> readComment(std::string_view comment);
 // The request of a tail that watchArguments wrote; nothing for any other tail.
 std::optional<WatchRequest> parseWatch(std::string_view tail);
 
+// Group Policy's three settings over the routes a run may take, as the client reads them.
+struct RoutePolicies {
+    bool signedFiles = true;   // "Allow .rdp files from valid publishers ...", which "-n" needs
+    bool unsignedFiles = true; // "Allow .rdp files from unknown publishers"
+    std::string thumbprints;   // the trusted publishers: the computer's list, a comma, the user's
+};
+
+// Whether the comma-separated list may hold the certificate of those hexadecimal thumbprints:
+// it holds one of them, in either case, blanks around it and an algorithm name and a colon
+// before it allowed; or it holds an entry that is no thumbprint, which may name any certificate.
+bool mayBeListed(std::string_view list, std::string_view sha1, std::string_view sha256);
+
+// The message refusing the route of a launch (no file with direct, else a file, signed with
+// "-c") where the client would block it; signerListed is asked only where the certificate's
+// being listed decides.
+std::optional<std::string> routeRefusal(const CONFIG_DATA& values, bool direct,
+                                        const RoutePolicies& policies,
+                                        const std::function<bool()>& signerListed);
+
 // Exit statuses, one meaning each, for scripts to act on.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;    // the run failed: a file, the folder, the protection, the client
@@ -128,6 +148,10 @@ unsigned long startClient(const std::optional<std::string>& mstscPath,
 
 // Lets a client on hold run, and closes its thread's handle.
 void resumeClient(HeldClient& held);
+
+// The message refusing the route of a launch that the computer's or the user's Group Policy
+// blocks, read from the native registry; nothing where the client would not block it.
+std::optional<std::string> policyRefusal(const CONFIG_DATA& values, bool direct);
 
 // Whether Credential Guard runs, which keeps the client from sending saved Windows
 // credentials; false where Windows cannot tell.

@@ -96,6 +96,7 @@ def describe(data, blobs):  # a connection file: its encoding, each line not as 
     return " | ".join(changed)
 
 
+POLICIES = r"\Software\Policies\Microsoft\Windows NT\Terminal Services"
 TYPES, KEPT = {"generic": "1", "domain": "2"}, {"session": "1", "local": "2", "enterprise": "3"}
 
 
@@ -185,6 +186,10 @@ class Case:
         for value in self.values("stored"):  # TYPE PERSISTENCE TARGET USER SECRET [COMMENT]
             kind, persist, *rest = value.split(" ", 5)
             wine(helper, "store", TYPES[kind], KEPT[persist], *rest, check=True)
+        for value in self.values("policy"):  # ROOT NAME TYPE VALUE, in the native view
+            root, name, kind, data = self.expand(value).split(" ", 3)
+            wine("reg", "add", root + POLICIES, "/v", name, "/t", kind, "/d", data, "/f",
+                 "/reg:64", stdout=subprocess.DEVNULL, check=True)
         # The stand-in client, where 64-bit and 32-bit programs look for it (or nowhere).
         for folder in ("system32", "syswow64"):
             client = prefix / f"drive_c/windows/{folder}/mstsc.exe"
@@ -302,6 +307,8 @@ class Case:
         finally:
             if self.values("guard"):
                 serve_wmi(r"C:\windows\system32\wbem\wbemprox.dll")
+            for root in ("HKLM", "HKCU") if self.values("policy") else ():
+                wine("reg", "delete", root + POLICIES, "/f", "/reg:64", capture_output=True)
         got, wanted = self.transcript(statuses, credentials), [[]]
         for key, value in self.items:  # runs at once may end in one of a few ways, "or" apart
             if key == "or":
@@ -342,6 +349,9 @@ def main():
     only = os.environ.get("MORVELAN_CASES", "").split()  # a developer's choice of cases
     cases = [case for case in cases if not only or case.name in only]
     subprocess.run([SERVER, "-p"], env=ENV)  # one server for every case: faster starts
+    # Wine starts its desktop process at the first message box; started within a case, it would
+    # stay in the helper's job, which then never empties.
+    wine(exe, "/?", stdout=subprocess.DEVNULL)
     failed = 0
     try:
         for case in cases:

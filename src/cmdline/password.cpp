@@ -34,6 +34,11 @@ PasswordInput readPasswordLine(const std::function<int()>& nextByte, std::string
 }
 
 PasswordInput readTypedLine(std::string_view line, unsigned long readError, std::string& password) {
+    // Ctrl+Z is the console's end of input, which the console hands over as a character: never
+    // a password, nor a part of one.
+    if (line.find('\x1A') != std::string_view::npos) {
+        return PasswordInput::ended;
+    }
     std::size_t next = 0;
     return readPasswordLine(
         [line, &next, readError] {

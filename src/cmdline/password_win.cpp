@@ -47,7 +47,7 @@ std::string typedLine(HANDLE in, DWORD& error) {
             error = read == FALSE ? GetLastError() : 0;
             // Windows ends the read at Ctrl+C before the handler's thread ends the run: no
             // message may come first.
-            if (GetLastError() == ERROR_OPERATION_ABORTED) {
+            if (error == ERROR_OPERATION_ABORTED) {
                 Sleep(2000);
             }
             break;

@@ -123,7 +123,9 @@ readSettings(std::string_view bytes,
         }
         FileSetting setting{};
         read.fault = parseLine(*text, setting);
-        if (read.fault == SourceFault::none && !names.insert(setting.name).second) {
+        // A line that is dropped is never written, so a second one can mislead no reader.
+        if (read.fault == SourceFault::none && !isReplaced(setting.name) &&
+            !names.insert(setting.name).second) {
             read.fault = SourceFault::repeated;
         }
         const RecordLine* record = isReplaced(setting.name) ? nullptr : recordLine(setting.name);

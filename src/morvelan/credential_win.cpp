@@ -58,10 +58,10 @@ std::string newMark() {
     return hexUpper(bytes, sizeof bytes);
 }
 
-unsigned long write(const OwnCredential& own, const ClientId& client, const std::string& user,
-                    const std::string& password) {
+unsigned long write(const OwnCredential& own, const std::vector<ClientId>& clients,
+                    const std::string& user, const std::string& password) {
     const Utf16 name = toUtf16(own.target);
-    Utf16 comment = toUtf16(credentialComment(own.mark, client));
+    Utf16 comment = toUtf16(credentialComment(own.mark, clients));
     Utf16 userName = toUtf16(user);
     Utf16 secret = toUtf16(password);
     CREDENTIALW credential{};
@@ -79,32 +79,42 @@ unsigned long write(const OwnCredential& own, const ClientId& client, const std:
     return error;
 }
 
-// Whether the client a run's credential names still runs. Where Windows cannot tell, it is
-// taken to run: a session as another user is worse than a refused run.
-bool servesRunningClient(const Kept& kept) {
+// The clients a run's credential names, as its comment gives them; none for another's.
+std::vector<ClientId> clientsOf(const Kept& kept) {
     const std::optional<CommentRead> read = readComment(kept.comment);
-    if (!read || read->client.id == 0) {
-        return false;
-    }
-    HANDLE process =
-        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, read->client.id);
-    if (process == nullptr) {
-        return GetLastError() != ERROR_INVALID_PARAMETER; // no process has that id
-    }
-    // Another process that has the id since is not the client.
-    const bool runs = processCreated(process) == read->client.created &&
-                      WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return runs;
+    return read ? read->clients : std::vector<ClientId>{};
 }
 
-// The user of a running session that kept serves, when it is another than user; Windows
-// compares user names without regard to case.
-bool heldByAnother(const Kept& kept, const std::string& user) {
-    return kept.persist == CRED_PERSIST_SESSION &&
-           CompareStringOrdinal(kept.user.c_str(), -1, toUtf16(user).c_str(), -1, TRUE) !=
-               CSTR_EQUAL &&
-           servesRunningClient(kept);
+// The client as a running process, opened with that access; nothing where no process of its id
+// and creation time runs, since ids are reused. One the run may not open is another Windows
+// user's, and so not the client, which runs as the run's own user.
+HANDLE openClient(const ClientId& client, DWORD access) {
+    HANDLE process = client.id != 0
+                         ? OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, client.id)
+                         : nullptr;
+    DWORD code = 0;
+    if (process != nullptr && (processCreated(process) != client.created ||
+                               !GetExitCodeProcess(process, &code) || code != STILL_ACTIVE)) {
+        CloseHandle(process);
+        process = nullptr;
+    }
+    return process;
+}
+
+std::vector<ClientId> runningClients(const Kept& kept) {
+    std::vector<ClientId> running;
+    for (const ClientId& client : clientsOf(kept)) {
+        if (HANDLE process = openClient(client, 0)) {
+            running.push_back(client);
+            CloseHandle(process);
+        }
+    }
+    return running;
+}
+
+// Windows compares user names without regard to case.
+bool sameUser(const Utf16& one, const std::string& other) {
+    return CompareStringOrdinal(one.c_str(), -1, toUtf16(other).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // The name of the turns for target: the logon session's id, which keeps other logons' runs
@@ -141,7 +151,7 @@ CredentialOutcome checkCredential(const std::string& target, const std::string& 
                                   bool generic) {
     const Utf16 name = toUtf16(target);
     const DWORD type = generic ? CRED_TYPE_GENERIC : CRED_TYPE_DOMAIN_PASSWORD;
-    CredentialOutcome outcome{CredentialResult::stored,    0, false, {}, false,
+    CredentialOutcome outcome{CredentialResult::stored,    0, false, {}, false, {},
                               {target, type, 0, newMark()}};
     Kept domain;
     Kept other;
@@ -156,12 +166,17 @@ CredentialOutcome checkCredential(const std::string& target, const std::string& 
         outcome.result = CredentialResult::saved;
         return outcome;
     }
+    // A session still running for the host keeps the credential: for another user, the run
+    // waits its turn; for the same one, the new credential serves that session too.
     for (const Kept* kept : {&domain, &other}) {
-        if (heldByAnother(*kept, user)) {
+        const std::vector<ClientId> running =
+            kept->persist == CRED_PERSIST_SESSION ? runningClients(*kept) : std::vector<ClientId>{};
+        if (!running.empty() && !sameUser(kept->user, user)) {
             outcome.result = CredentialResult::held;
             outcome.holder = toUtf8(kept->user);
             return outcome;
         }
+        outcome.carried.insert(outcome.carried.end(), running.begin(), running.end());
     }
     // An earlier run's one of the other type would leave the client two passwords to choose
     // from.
@@ -173,7 +188,9 @@ void storeCredential(CredentialOutcome& checked, const std::string& user,
                      const std::string& password, const ClientId& client) {
     OwnCredential& own = checked.credential;
     const Utf16 name = toUtf16(own.target);
-    if ((checked.error = write(own, client, user, password)) != 0) {
+    std::vector<ClientId> clients{client};
+    clients.insert(clients.end(), checked.carried.begin(), checked.carried.end());
+    if ((checked.error = write(own, clients, user, password)) != 0) {
         checked.result = CredentialResult::write_failed;
         return;
     }
@@ -199,12 +216,25 @@ void storeCredential(CredentialOutcome& checked, const std::string& user,
 bool removeOwnCredential(const OwnCredential& own) {
     const Utf16 name = toUtf16(own.target);
     Kept kept;
-    // A later run for the same host has replaced it for a client of its own, or the user has.
-    if (lookUp(name, own.type, kept) != 0 || kept.persist != CRED_PERSIST_SESSION ||
-        kept.written != own.written || !ownedBy(kept, own.mark)) {
-        return false;
+    // Not the run's once a later run for the same host has replaced it for a client of its own,
+    // or the user has.
+    const auto stillOwn = [&] {
+        return lookUp(name, own.type, kept) == 0 && kept.persist == CRED_PERSIST_SESSION &&
+               kept.written == own.written && ownedBy(kept, own.mark);
+    };
+    // The sessions of the same user that it was taken over from use it too: it goes with the
+    // last of them.
+    if (stillOwn()) {
+        for (const ClientId& client : clientsOf(kept)) {
+            if (HANDLE process = openClient(client, SYNCHRONIZE)) {
+                WaitForSingleObject(process, INFINITE);
+                CloseHandle(process);
+            }
+        }
     }
-    return CredDeleteW(name.c_str(), own.type, 0) != 0;
+    // In turn with the runs for the target: one that writes its own meanwhile keeps it.
+    const HostTurn turn(own.target);
+    return turn.error == 0 && stillOwn() && CredDeleteW(name.c_str(), own.type, 0) != 0;
 }
 
 HostTurn::HostTurn(const std::string& target) {

@@ -72,13 +72,14 @@ constexpr std::string_view kWatchWord = "--watch-client";
 
 std::string watchArguments(const WatchRequest& request);
 
-// The comment of a run's credential: its mark and the client it serves.
-std::string credentialComment(std::string_view mark, const ClientId& client);
+// The comment of a run's credential: its mark and the clients it serves, this run's first, then
+// the running ones of earlier runs for the same user that it took the credential over from.
+std::string credentialComment(std::string_view mark, const std::vector<ClientId>& clients);
 
 // A comment that credentialComment wrote, read back; an earlier release's names no client.
 struct CommentRead {
     std::string mark;
-    ClientId client;
+    std::vector<ClientId> clients;
 };
 std::optional<CommentRead> readComment(std::string_view comment);
 
@@ -172,8 +173,9 @@ struct CredentialOutcome {
     bool savedDomain;    // saved: the user's credential is a domain password
     std::string holder;  // held: the user of that session
     bool otherType;      // an earlier session credential of the other type is there
-    OwnCredential credential; // stored: what this run wrote, its time of writing 0 where the
-                              // read-back failed
+    std::vector<ClientId> carried; // running clients of the same user that it also serves
+    OwnCredential credential;      // stored: what this run wrote, its time of writing 0 where the
+                                   // read-back failed
 };
 
 // Whether this run may store its password under target for user: not over one the user saved,

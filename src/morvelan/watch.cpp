@@ -66,22 +66,27 @@ std::optional<WatchRequest> parseWatch(std::string_view tail) {
     return request;
 }
 
-std::string credentialComment(std::string_view mark, const ClientId& client) {
-    return "Morvelan " + std::string(mark) + ' ' + std::to_string(client.id) + ' ' +
-           std::to_string(client.created);
+std::string credentialComment(std::string_view mark, const std::vector<ClientId>& clients) {
+    std::string comment = "Morvelan " + std::string(mark);
+    for (const ClientId& client : clients) {
+        comment += ' ' + std::to_string(client.id) + ' ' + std::to_string(client.created);
+    }
+    return comment;
 }
 
 std::optional<CommentRead> readComment(std::string_view comment) {
     CommentRead read;
-    std::uint64_t id = 0;
     if (nextWord(comment) != "Morvelan" || !isMark(read.mark = nextWord(comment))) {
         return std::nullopt;
     }
-    if (!comment.empty() &&
-        (!readNumber(nextWord(comment), kProcessId, id) ||
-         !readNumber(nextWord(comment), kAny, read.client.created) || !comment.empty())) {
-        return std::nullopt;
+    while (!comment.empty()) {
+        std::uint64_t id = 0;
+        ClientId& client = read.clients.emplace_back();
+        if (!readNumber(nextWord(comment), kProcessId, id) ||
+            !readNumber(nextWord(comment), kAny, client.created)) {
+            return std::nullopt;
+        }
+        client.id = static_cast<unsigned long>(id);
     }
-    read.client.id = static_cast<unsigned long>(id);
     return read;
 }

@@ -126,4 +126,5 @@ TEST(Password, ATypedLineWithoutItsLineEnd) {
     EXPECT_EQ(readTypedLine("typed", 0, password), PasswordInput::ok);
     EXPECT_EQ(password, "typed");
     EXPECT_EQ(readTypedLine("cut", 6, password), PasswordInput::read_failed);
+    EXPECT_EQ(readTypedLine("abc\x1A\r\n", 0, password), PasswordInput::ended);
 }

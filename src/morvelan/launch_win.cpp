@@ -114,7 +114,7 @@ std::optional<std::string> storeForClient(CredentialOutcome& checked, const CONF
 
 // "-n": the client finds the password in Credential Manager, so no file is written anywhere.
 // Where Credential Guard runs, the client sends a generic credential, and no other.
-int launchDirect(CONFIG_DATA& values) {
+int startDirect(const CONFIG_DATA& values) {
     const std::string target = credentialTarget(values.full_address);
     const std::string user = credentialUser(values.domain, values.username);
     const bool guarded = credentialGuardRunning();
@@ -122,29 +122,31 @@ int launchDirect(CONFIG_DATA& values) {
     // name free and one client log in as the other's user.
     const HostTurn turn(target);
     if (turn.error != 0) {
-        wipe(values.password);
         return fail("Error: Another run for " + target +
                     " in Credential Manager has not ended its turn (" + windowsError(turn.error) +
                     "); nothing was stored or started.");
     }
     CredentialOutcome checked = checkCredential(target, user, guarded);
     if (checked.result != CredentialResult::stored) {
-        wipe(values.password);
         return fail(notStored(checked, target, directCommandLine(values), guarded, user));
     }
     const std::optional<std::string> mstsc_path = findMstscPath();
     HeldClient client;
     if (const unsigned long error = startClient(mstsc_path, directCommandLine(values), &client)) {
-        wipe(values.password);
         return cannotStart(mstsc_path, error);
     }
-    const std::optional<std::string> message = storeForClient(checked, values, user, client);
-    wipe(values.password);
-    if (message) {
+    if (const std::optional<std::string> message = storeForClient(checked, values, user, client)) {
         return fail(*message);
     }
     watch(client.process, checked.credential, checked.error);
     return 0;
+}
+
+// The password is wiped however the run ends.
+int launchDirect(CONFIG_DATA& values) {
+    const int status = startDirect(values);
+    wipe(values.password);
+    return status;
 }
 
 // The password from standard input, as "-p -" asks; the message when none can be had.
